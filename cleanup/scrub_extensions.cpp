@@ -1,0 +1,49 @@
+#include "cleanup.h"
+#include "../common/equal_no_case.h"
+
+// HKCR\.ext has values such as  (Default) = "TSO5.Image".
+void RemoveMatchingValue(const char* extensionKeyName, const char* classId)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, extensionKeyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+
+    for (DWORD index = 0;; ++index)
+    {
+        char name[100];
+        BYTE data[100];
+        DWORD nameLength = sizeof name;
+        DWORD dataLength = sizeof data;
+        DWORD type;
+        LONG status = RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &dataLength);
+        // An oversized value cannot be a class name; it must not hide the
+        // values after it.
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS)
+            break;
+        if (type == REG_SZ && EqualNoCaseCounted(reinterpret_cast<const char*>(data), dataLength, classId))
+        {
+            RegDeleteValueA(key, name);
+            break;
+        }
+    }
+    RegCloseKey(key);
+}
+
+void ScrubExtensionAssociations(const char* classId)
+{
+    for (DWORD index = 0;; ++index)
+    {
+        char name[100];
+        LONG status = RegEnumKeyA(HKEY_CLASSES_ROOT, index, name, sizeof name);
+        // A name too long for the buffer cannot be read, but must not end
+        // the walk before the extension keys after it.
+        if (status == ERROR_MORE_DATA)
+            continue;
+        if (status != ERROR_SUCCESS)
+            break;
+        if (name[0] == '.')
+            RemoveMatchingValue(name, classId);
+    }
+}

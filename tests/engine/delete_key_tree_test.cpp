@@ -1,0 +1,80 @@
+// Key-tree deletion against whichever registry the build has: the host
+// stand-in, or Wine's registry in the win64 build.
+#include "registry_test.h"
+
+#include "../../cleanup/cleanup.h"
+
+#include <string>
+
+using DeleteKeyTreeTest = RegistryTest;
+
+TEST_F(DeleteKeyTreeTest, KeyWithoutSubkeysGoesWithItsValues)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz("ZZTest.Leaf", "", "x"), Sz("ZZTest.Leaf", "Other", "y") }));
+
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Leaf"); }));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Leaf"));
+}
+
+TEST_F(DeleteKeyTreeTest, WholeTreeGoesAndSiblingsStay)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+        Sz("ZZTest.Tree\\A\\A1", "", "a1"), Sz("ZZTest.Tree\\B\\B1", "v", "b1"),
+        Sz("ZZTest.Tree\\C\\C1", "", "c1"), Sz("ZZTest.Tree", "", "root"),
+        Sz("ZZTest.TreeSibling\\Inner", "", "stays"),
+    }));
+    const std::string sibling = Dump(HKEY_CLASSES_ROOT, "ZZTest.TreeSibling");
+
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
+    EXPECT_EQ(sibling, Dump(HKEY_CLASSES_ROOT, "ZZTest.TreeSibling"));
+}
+
+TEST_F(DeleteKeyTreeTest, DeepAndWideTreeGoes)
+{
+    std::string path = "ZZTest.Deep";
+    for (int level = 0; level < 12; ++level)
+    {
+        for (char sibling : { 'a', 'b', 'c' })
+            ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz((path + "\\" + sibling).c_str(), "", "v") }));
+        path += "\\b";
+    }
+
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Deep"); }));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Deep"));
+}
+
+TEST_F(DeleteKeyTreeTest, MultiLevelPathDeletesOnlyItsLastLevel)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, {
+        Sz("software\\ZZTest\\Tessaro 5\\Recent", "1", "a.tso"),
+        Sz("software\\ZZTest\\Tessaro 5", "Zoom", "100"),
+        Sz("software\\ZZTest", "Kept", "yes"),
+    }));
+
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Tessaro 5"); }));
+    EXPECT_EQ("software\\ZZTest\n"
+              "software\\ZZTest : [Kept] type 1 = yes\\x00\n",
+              Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
+}
+
+TEST_F(DeleteKeyTreeTest, MissingPathReturnsTheOpenErrorAndChangesNothing)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest\\Present", "", "x") }));
+    const std::string before = Dump(HKEY_CURRENT_USER, "software\\ZZTest");
+
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Absent"); }));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Absent\\Deeper"); }));
+    EXPECT_EQ(before, Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
+}
+
+TEST_F(DeleteKeyTreeTest, NamesAreMatchedWithoutCase)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("Software\\ZZTest\\Flickard\\Sub", "", "x") }));
+
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\zztest\\FLICKARD"); }));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\ZZTest\\Flickard"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\ZZTest"));
+}

@@ -1,0 +1,71 @@
+// Test support shared by the host build (stand-in registry) and the win64
+// build (Wine's registry): seeding keys, reading back the exact state, and
+// removing what a test made. Test keys are named ZZTest... or .zzt..., at the
+// top of a root or under HKCU\software.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct SeedValue
+{
+    const char* key;   // relative to the root
+    const char* name;  // nullptr: the key alone, with no value
+    const char* data;  // stored with its terminating NUL
+    DWORD type;
+};
+
+inline SeedValue Key(const char* key) { return { key, nullptr, nullptr, REG_SZ }; }
+inline SeedValue Sz(const char* key, const char* name, const char* data) { return { key, name, data, REG_SZ }; }
+inline SeedValue ExpandSz(const char* key, const char* name, const char* data)
+{
+    return { key, name, data, REG_EXPAND_SZ };
+}
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the keys and values in order; returns the first failing code.
+    LONG Seed(HKEY root, std::initializer_list<SeedValue> values);
+    LONG SetRawValue(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size);
+
+    // Every key and value below root\path (the key itself included), one line
+    // each, in an order that does not depend on how the registry enumerates.
+    std::string Dump(HKEY root, const char* path);
+    bool KeyExists(HKEY root, const char* path);
+
+    // Runs one call of the program's code, checking that it leaves no key
+    // open and, on the host, that it makes no heap allocation.
+    template <class Call>
+    auto Engine(Call call) -> decltype(call());
+
+private:
+    void CheckAfterEngineCall(int handlesBefore, long allocations);
+};
+
+int OpenKeyHandleCount();  // -1 where the platform cannot tell
+void StartCountingAllocations();
+long StopCountingAllocations();  // 0 where the platform cannot tell
+
+template <class Call>
+auto RegistryTest::Engine(Call call) -> decltype(call())
+{
+    int handlesBefore = OpenKeyHandleCount();
+    StartCountingAllocations();
+    struct Check
+    {
+        RegistryTest* test;
+        int handlesBefore;
+        ~Check() { test->CheckAfterEngineCall(handlesBefore, StopCountingAllocations()); }
+    } check{ this, handlesBefore };
+    return call();
+}

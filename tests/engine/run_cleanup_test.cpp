@@ -1,0 +1,143 @@
+// The whole cleanup against whichever registry the build has.
+#include "registry_test.h"
+
+#include "../../cleanup/cleanup.h"
+
+#include <string>
+
+using RunCleanupTest = RegistryTest;
+
+TEST(CleanupPlan, HoldsTheElevenTargetsInOrder)
+{
+    const struct
+    {
+        HKEY root;
+        std::string path;
+    } expected[] = {
+        { HKEY_CLASSES_ROOT, "TSO5.Image" },
+        { HKEY_CLASSES_ROOT, "TSO5.BrowserFile" },
+        { HKEY_CLASSES_ROOT, "TSO5.FichierVisionneuse" },
+        { HKEY_CLASSES_ROOT, "TSO5.Bild" },
+        { HKEY_CLASSES_ROOT, "Imagen de TSO5" },
+        { HKEY_CLASSES_ROOT, "TSO5.Archivo de examinador" },
+        { HKEY_CLASSES_ROOT, "Anim.Document" },
+        { HKEY_CLASSES_ROOT, "Flickard.Animation" },
+        { HKEY_CLASSES_ROOT, "Image.Document" },
+        { HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5" },
+        { HKEY_CURRENT_USER, "software\\Orlo\\Flickard" },
+    };
+    ASSERT_EQ(11, CleanupTargetCount);
+    for (int i = 0; i < CleanupTargetCount; ++i)
+    {
+        EXPECT_EQ(expected[i].root, CleanupPlan[i].root) << "row " << i + 1;
+        EXPECT_EQ(expected[i].path, CleanupPlan[i].path) << "row " << i + 1;
+    }
+}
+
+namespace
+{
+const char* const classIds[] = { "TSO5.Image", "TSO5.BrowserFile", "TSO5.FichierVisionneuse",
+                                 "TSO5.Bild", "Imagen de TSO5", "TSO5.Archivo de examinador",
+                                 "Anim.Document", "Flickard.Animation", "Image.Document" };
+}
+
+TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReference)
+{
+    for (const char* classId : classIds)
+    {
+        const std::string key = classId;
+        ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+            Sz(key.c_str(), "", "Document"),
+            Sz((key + "\\DefaultIcon").c_str(), "", "tessaro.exe,1"),
+            Sz((key + "\\shell\\open\\command").c_str(), "", "tessaro.exe \"%1\""),
+        }));
+    }
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, {
+        Sz("software\\Orlo\\Tessaro 5\\Recent Files", "File1", "c:\\a.tso"),
+        Sz("software\\Orlo\\Tessaro 5", "Zoom", "100"),
+        Sz("software\\Orlo\\Flickard\\Window", "Left", "10"),
+    }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+        Sz(".zzta", "", "TSO5.Image"), Sz(".zzta", "Content Type", "image/x-tso"),
+        Sz(".zztb", "", "tso5.bild"), Sz(".zztb", "Alt", "Flickard.Animation"),
+        Sz(".zztc", "", "ZZTest.Unrelated"), ExpandSz(".zztc", "Expand", "Anim.Document"),
+        Sz(".zztd", "", "Image.Document "),
+        Sz("ZZTest.Unrelated", "", "TSO5.Image"),
+    }));
+
+    Engine([] { RunCleanup(); return 0; });
+
+    for (const CleanupTarget& target : CleanupPlan)
+        EXPECT_FALSE(KeyExists(target.root, target.path)) << target.path;
+    EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
+    EXPECT_EQ(".zzta\n.zzta : [Content Type] type 1 = image/x-tso\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zzta"));
+    EXPECT_EQ(".zztb\n", Dump(HKEY_CLASSES_ROOT, ".zztb"));
+    EXPECT_EQ(".zztc\n"
+              ".zztc : [Expand] type 2 = Anim.Document\\x00\n"
+              ".zztc : [] type 1 = ZZTest.Unrelated\\x00\n",
+              Dump(HKEY_CLASSES_ROOT, ".zztc"));
+    EXPECT_EQ(".zztd\n.zztd : [] type 1 = Image.Document \\x00\n", Dump(HKEY_CLASSES_ROOT, ".zztd"));
+    EXPECT_EQ("ZZTest.Unrelated\nZZTest.Unrelated : [] type 1 = TSO5.Image\\x00\n",
+              Dump(HKEY_CLASSES_ROOT, "ZZTest.Unrelated"));
+}
+
+TEST_F(RunCleanupTest, NothingToRemoveChangesNothing)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzte", "", "ZZTest.Other") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest", "Kept", "1") }));
+    const std::string extension = Dump(HKEY_CLASSES_ROOT, ".zzte");
+    const std::string settings = Dump(HKEY_CURRENT_USER, "software\\ZZTest");
+
+    Engine([] { RunCleanup(); return 0; });
+    EXPECT_EQ(extension, Dump(HKEY_CLASSES_ROOT, ".zzte"));
+    EXPECT_EQ(settings, Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
+}
+
+TEST_F(RunCleanupTest, OnlyPlannedUserKeyGoesAndItsParentStays)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, {
+        Sz("software\\Orlo\\Tessaro 5\\Tools\\Brush", "Size", "4"),
+        Sz("software\\Orlo\\Tessaro 5", "Zoom", "100"),
+    }));
+
+    Engine([] { RunCleanup(); return 0; });
+    EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
+}
+
+TEST_F(RunCleanupTest, MissingClassKeyStillHasItsReferencesScrubbed)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zztf", "", "TSO5.Archivo de examinador") }));
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "TSO5.Archivo de examinador"));
+
+    Engine([] { RunCleanup(); return 0; });
+    EXPECT_EQ(".zztf\n", Dump(HKEY_CLASSES_ROOT, ".zztf"));
+}
+
+TEST_F(RunCleanupTest, SecondRunRemovesOnlyTheSecondMatchLeftInAKey)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+        Sz("Imagen de TSO5", "", "Imagen"),
+        Sz(".zztg", "", "Imagen de TSO5"), Sz(".zztg", "Second", "IMAGEN DE TSO5"), Sz(".zztg", "Third", "x"),
+    }));
+
+    Engine([] { RunCleanup(); return 0; });
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Imagen de TSO5"));
+    EXPECT_EQ(".zztg\n"
+              ".zztg : [Second] type 1 = IMAGEN DE TSO5\\x00\n"
+              ".zztg : [Third] type 1 = x\\x00\n",
+              Dump(HKEY_CLASSES_ROOT, ".zztg"));
+
+    Engine([] { RunCleanup(); return 0; });
+    EXPECT_EQ(".zztg\n.zztg : [Third] type 1 = x\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zztg"));
+}
+
+TEST_F(RunCleanupTest, DrainsTheThreadQueueWithQuitIncluded)
+{
+    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP, 1, 2));
+    ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP + 1, 3, 4));
+    PostQuitMessage(7);
+
+    Engine([] { RunCleanup(); return 0; });
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "message " << msg.message << " was left";
+}
