@@ -156,7 +156,9 @@ void RegistryTest::TearDown()
 void RegistryTest::CheckAfterEngineCall(int handlesBefore, long allocations)
 {
     if (handlesBefore >= 0)
+    {
         EXPECT_EQ(handlesBefore, OpenKeyHandleCount()) << "the call left registry keys open";
+    }
     EXPECT_EQ(0, allocations) << "the call allocated from the heap";
 }
 
