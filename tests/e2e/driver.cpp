@@ -1,0 +1,303 @@
+// Runs inside the test's Wine prefix, next to the program under test, and
+// does what a person at the screen would: starts the program with an exact
+// command line, finds its dialogs, reads what they show, types and clicks.
+// The test script (test_program.py) calls one verb per run:
+//
+//   run EXE "COMMAND LINE"   start EXE with that exact command line; print
+//                            "shown CLASS" for each top-level window it makes,
+//                            "started" once it waits for input (or has
+//                            ended), and at the end "exit CODE"
+//   find TIMEOUT_MS          wait for a visible dialog; describe it
+//   gone HWND TIMEOUT_MS     wait until that window has closed
+//   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ...
+//   click X Y                left click at screen coordinates
+//   close HWND               post the requests a close box or Alt+F4 sends
+//   dump ROOT PATH...        print registry subtrees (ROOT: HKCR or HKCU),
+//                            each after a line "== ROOT PATH"
+#include <windows.h>
+
+#include "../support/registry_dump.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+std::vector<HWND> seenWindows;
+
+// Creation events are caught even for windows that live too briefly for
+// polling to see.
+void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD)
+{
+    if (object != OBJID_WINDOW || window == nullptr || GetAncestor(window, GA_ROOT) != window)
+        return;
+    for (HWND seen : seenWindows)
+    {
+        if (seen == window)
+            return;
+    }
+    seenWindows.push_back(window);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    std::printf("shown %s\n", className);
+    std::fflush(stdout);
+}
+
+int Run(const char* exe, const char* commandLine)
+{
+    std::vector<char> line(commandLine, commandLine + std::strlen(commandLine) + 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &process))
+    {
+        std::printf("error CreateProcess %lu\n", GetLastError());
+        return 2;
+    }
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnWinEvent,
+                                         process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    ResumeThread(process.hThread);
+    // Whoever acts on the program's windows starts after this: a Wine
+    // process started while the desktop is still being made gets another.
+    WaitForInputIdle(process.hProcess, 10000);
+    std::printf("started\n");
+    std::fflush(stdout);
+    // Events arrive as messages to this thread while it waits.
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    if (hook != nullptr)
+        UnhookWinEvent(hook);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::printf("exit %ld\n", static_cast<long>(exitCode));
+    return 0;
+}
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found)
+{
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window))
+    {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void PrintRect(const RECT& rect)
+{
+    std::printf(" rect %ld %ld %ld %ld", static_cast<long>(rect.left), static_cast<long>(rect.top),
+                static_cast<long>(rect.right), static_cast<long>(rect.bottom));
+}
+
+// The text of another process's window, read without a message: the
+// program answers none while it works between two drains of its queue.
+void ReadText(HWND window, char* text, int size)
+{
+    wchar_t wide[512];
+    int length = InternalGetWindowText(window, wide, 512);
+    text[WideCharToMultiByte(CP_ACP, 0, wide, length, text, size - 1, nullptr, nullptr)] = '\0';
+}
+
+bool HasIcon(HWND control)
+{
+    DWORD_PTR icon = 0;
+    return SendMessageTimeoutA(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon) && icon != 0;
+}
+
+BOOL CALLBACK DescribeChild(HWND child, LPARAM)
+{
+    char className[64] = "", text[512] = "";
+    GetClassNameA(child, className, sizeof className);
+    ReadText(child, text, sizeof text);
+    RECT rect;
+    GetWindowRect(child, &rect);
+    std::printf("child %d %s", GetDlgCtrlID(child), className);
+    PrintRect(rect);
+    // An icon control's text is the icon's resource id, not text.
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    bool isIcon = std::strcmp(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_ICON;
+    std::printf(" style 0x%08lx visible %d icon %d text %s\n", static_cast<unsigned long>(style),
+                IsWindowVisible(child) ? 1 : 0, isIcon && HasIcon(child) ? 1 : 0,
+                isIcon ? "" : text);
+    return TRUE;
+}
+
+int Find(DWORD timeout)
+{
+    HWND dialog = nullptr;
+    for (DWORD waited = 0; dialog == nullptr; waited += 50)
+    {
+        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog == nullptr)
+        {
+            if (waited >= timeout)
+            {
+                std::printf("none\n");
+                return 1;
+            }
+            Sleep(50);
+        }
+    }
+    RECT rect;
+    GetWindowRect(dialog, &rect);
+    char title[256] = "";
+    ReadText(dialog, title, sizeof title);
+    std::printf("window %llu", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(dialog)));
+    PrintRect(rect);
+    std::printf(" style 0x%08lx exstyle 0x%08lx title [%s]\n", static_cast<unsigned long>(GetWindowLongA(dialog, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongA(dialog, GWL_EXSTYLE)), title);
+    std::printf("screen %d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    if (GetGUIThreadInfo(thread, &gui) && gui.hwndFocus != nullptr)
+        std::printf("focus %d\n", GetDlgCtrlID(gui.hwndFocus));
+    else
+        std::printf("focus none\n");
+    EnumChildWindows(dialog, DescribeChild, 0);
+    return 0;
+}
+
+HWND ParseWindow(const char* text)
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(text, nullptr, 10)));
+}
+
+int Gone(HWND window, DWORD timeout)
+{
+    for (DWORD waited = 0; IsWindow(window) && IsWindowVisible(window); waited += 50)
+    {
+        if (waited >= timeout)
+        {
+            std::printf("still there\n");
+            return 1;
+        }
+        Sleep(50);
+    }
+    std::printf("gone\n");
+    return 0;
+}
+
+WORD VirtualKey(const std::string& name)
+{
+    if (name == "RETURN")
+        return VK_RETURN;
+    if (name == "ESCAPE")
+        return VK_ESCAPE;
+    if (name == "TAB")
+        return VK_TAB;
+    if (name == "SPACE")
+        return VK_SPACE;
+    if (name == "ALT")
+        return VK_MENU;
+    if (name.size() == 1)
+        return static_cast<WORD>(name[0]);
+    return 0;
+}
+
+void Key(WORD key, bool up)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+    Sleep(30);
+}
+
+// "ALT+Y" holds Alt while Y goes down and up.
+int Keys(int count, char** names)
+{
+    for (int i = 0; i < count; ++i)
+    {
+        std::string name = names[i];
+        std::vector<WORD> held;
+        size_t plus;
+        while ((plus = name.find('+')) != std::string::npos)
+        {
+            held.push_back(VirtualKey(name.substr(0, plus)));
+            name = name.substr(plus + 1);
+        }
+        for (WORD key : held)
+            Key(key, false);
+        Key(VirtualKey(name), false);
+        Key(VirtualKey(name), true);
+        for (auto key = held.rbegin(); key != held.rend(); ++key)
+            Key(*key, true);
+    }
+    return 0;
+}
+
+// The pointer moves there first, as a hand on the mouse would move it.
+// Every event carries the position: Wine may apply a bare button event at
+// where the pointer was before the move.
+int Click(int x, int y)
+{
+    const DWORD steps[] = { 0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP };
+    for (DWORD button : steps)
+    {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        input.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
+        SendInput(1, &input, sizeof input);
+        Sleep(100);
+    }
+    return 0;
+}
+
+int Close(HWND window)
+{
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+int Dump(int count, char** rootsAndPaths)
+{
+    for (int i = 0; i + 1 < count; i += 2)
+    {
+        HKEY root = std::strcmp(rootsAndPaths[i], "HKCR") == 0 ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
+        std::printf("== %s %s\n%s", rootsAndPaths[i], rootsAndPaths[i + 1],
+                    DumpRegistryTree(root, rootsAndPaths[i + 1]).c_str());
+    }
+    return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string verb = argc > 1 ? argv[1] : "";
+    if (verb == "run" && argc == 4)
+        return Run(argv[2], argv[3]);
+    if (verb == "find" && argc == 3)
+        return Find(std::strtoul(argv[2], nullptr, 10));
+    if (verb == "gone" && argc == 4)
+        return Gone(ParseWindow(argv[2]), std::strtoul(argv[3], nullptr, 10));
+    if (verb == "keys" && argc >= 3)
+        return Keys(argc - 2, argv + 2);
+    if (verb == "click" && argc == 4)
+        return Click(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (verb == "close" && argc == 3)
+        return Close(ParseWindow(argv[2]));
+    if (verb == "dump" && argc >= 4 && argc % 2 == 0)
+        return Dump(argc - 2, argv + 2);
+    std::fprintf(stderr, "usage: see the comment at the top of driver.cpp\n");
+    return 2;
+}

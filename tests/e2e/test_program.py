@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""End-to-end tests: the real SettingsCleanup.exe (win64 build) under Wine, on
+a virtual display and in a prefix of their own, driven with keyboard and
+mouse, with its dialogs read off the screen and the registry read back.
+
+    test_program.py BUILD_DIR     (the win64 build folder)
+
+Writes BUILD_DIR/results/e2e_tests.xml and screenshots to BUILD_DIR/artifacts.
+"""
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sample_registry  # noqa: E402
+from wine_session import WINE, WineSession, wait_until, windows_path  # noqa: E402
+
+BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
+ARTIFACTS = os.path.join(BUILD, "artifacts")
+session = None
+
+WS_CAPTION = 0x00C00000
+WS_SYSMENU = 0x00080000
+DS_MODALFRAME = 0x80
+IDOK, IDCANCEL, STATIC = 1, 2, 65535
+
+PARAGRAPHS = [
+    "Do you want to remove all file associations and user preferences for Tessaro 5 from your system?",
+    "You may want to leave them if you are installing a licensed version after trying the evaluation or you "
+    "are planning to reinstall a licensed version of Tessaro 5.",
+    'Click "Yes" to remove the settings. Click "No" to keep them on your system.',
+]
+NOTICE = "Your system is being updated.  Please wait..."
+
+
+def setUpModule():
+    global session
+    session = WineSession(os.path.join(BUILD, "e2e-prefix"), BUILD)
+    session.start()
+
+
+def tearDownModule():
+    session.stop()
+
+
+# Windows that Wine's user32 and ole32 make in every GUI process; never shown.
+HELPER_WINDOWS = {"IME", "OleMainThreadWndClass"}
+
+
+def dialogs_made(run):
+    return [name for name in run.shown if name not in HELPER_WINDOWS]
+
+
+def truncated_half(value):
+    """Integer division by two towards zero, as the program computes it."""
+    return int(value / 2)
+
+
+def pixels(path, rect):
+    """(r, g, b) of every pixel of `rect` = (left, top, right, bottom) in a screenshot."""
+    left, top, right, bottom = rect
+    raw = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                          "+repage", "rgb:-"], capture_output=True, check=True).stdout
+    return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
+
+class ProgramTest(unittest.TestCase):
+    def setUp(self):
+        self.run_ = None
+        sample_registry.seed(session)
+
+    def tearDown(self):
+        # A program still running after a failed test would confuse the next.
+        if self.run_ is not None and self.run_.process.poll() is None:
+            self.run_.kill()
+            session.end_wine()
+
+    def start(self, tail="-unwise", raw=None):
+        self.run_ = session.start_program(command_line_tail=tail, raw_command_line=raw, trace_shell=True)
+        return self.run_
+
+    def registry(self):
+        return session.dump(*sample_registry.WATCHED)
+
+    def confirm_dialog(self):
+        dialog = session.find_dialog()
+        self.assertIsNotNone(dialog, "the confirmation dialog did not appear")
+        self.assertEqual("&Yes", dialog.control(IDOK)["text"])
+        return dialog
+
+    def assertCentred(self, dialog):
+        left, top, right, bottom = dialog.rect
+        width, height = dialog.screen
+        self.assertEqual((truncated_half(left - right + width), truncated_half(top - bottom + height)),
+                         (left, top), f"dialog at {dialog.rect} on a {width}x{height} screen")
+
+    def assertCaptionless(self, dialog):
+        self.assertEqual(0, dialog.style & WS_CAPTION, hex(dialog.style))
+        self.assertEqual(0, dialog.style & WS_SYSMENU, hex(dialog.style))
+        self.assertEqual(DS_MODALFRAME, dialog.style & DS_MODALFRAME, hex(dialog.style))
+        self.assertEqual("", dialog.title)
+
+    # --- the command line ---
+
+    def test_wrong_command_lines_exit_minus_one_without_a_window(self):
+        before = self.registry()
+        program = '"%s"' % windows_path(session.exe)
+        for command_line in [program, program + " -unwise ", program + " -unwise x", program + " /unwise",
+                             program + " unwise", program + " -unwis", program + " -unwisex"]:
+            with self.subTest(command_line=command_line):
+                run = self.start(raw=command_line)
+                self.assertEqual(-1, run.wait(timeout=60))
+                self.assertEqual([], dialogs_made(run))
+                self.assertEqual(0, run.shell_notifications)
+        self.assertEqual(before, self.registry())
+
+    def test_wine_reports_minus_one_as_255(self):
+        result = subprocess.run([WINE, session.exe], env=session.env, capture_output=True, timeout=60)
+        self.assertEqual(255, result.returncode)
+
+    def test_argument_in_any_case_and_after_a_quoted_path_runs(self):
+        program = windows_path(session.exe)
+        for command_line in ['"%s" -UNWISE' % program, '"%s" -UnWise' % program, '"%s"-unwise' % program,
+                             "%s  \t-unwise" % program]:
+            with self.subTest(command_line=command_line):
+                run = self.start(raw=command_line)
+                self.confirm_dialog()
+                session.driver("keys", "ESCAPE")
+                self.assertEqual(0, run.wait())
+                self.assertEqual(["#32770"], dialogs_made(run))
+
+    # --- the confirmation dialog ---
+
+    def test_confirmation_dialog_shows_the_question(self):
+        run = self.start()
+        dialog = self.confirm_dialog()
+        self.assertCaptionless(dialog)
+        self.assertCentred(dialog)
+        self.assertEqual(IDCANCEL, dialog.focus, "the focus starts on No")
+        self.assertEqual("&No", dialog.control(IDCANCEL)["text"])
+        self.assertGreater(dialog.control(IDCANCEL)["rect"][0], dialog.control(IDOK)["rect"][2], "No is right of Yes")
+        texts = [c["text"] for c in dialog.controls if c["id"] == STATIC and not c["icon"]]
+        self.assertEqual(PARAGRAPHS, texts)
+        icons = [c for c in dialog.controls if c["icon"]]
+        self.assertEqual(1, len(icons))
+
+        shot = session.screenshot(os.path.join(ARTIFACTS, "confirm.png"))
+        session.screenshot(os.path.join(ARTIFACTS, "confirm-dialog.png"), crop=dialog.rect)
+        # The icon's red badge and the paragraphs' dark text are on screen.
+        red = [p for p in pixels(shot, icons[0]["rect"]) if p[0] > 150 and p[1] < 90 and p[2] < 90]
+        self.assertGreater(len(red), 10, "no icon drawn")
+        for control in dialog.controls:
+            if control["id"] == STATIC and not control["icon"]:
+                dark = [p for p in pixels(shot, control["rect"]) if sum(p) < 200]
+                self.assertGreater(len(dark), 50, "text not drawn: " + control["text"])
+
+        session.driver("keys", "ESCAPE")
+        self.assertEqual(0, run.wait())
+
+    def test_declining_keeps_everything(self):
+        before = self.registry()
+        for answer in ["RETURN", "ESCAPE", "ALT+N", "click No"]:
+            with self.subTest(answer=answer):
+                run = self.start()
+                dialog = self.confirm_dialog()
+                if answer == "click No":
+                    session.driver("click", *map(str, dialog.centre_of(IDCANCEL)))
+                else:
+                    session.driver("keys", answer)
+                self.assertEqual(0, run.wait())
+                self.assertEqual(0, run.shell_notifications)
+                self.assertEqual(["#32770"], dialogs_made(run), "no progress notice")
+        self.assertEqual(before, self.registry())
+
+    def test_accepting_removes_the_settings_and_tells_the_shell(self):
+        for answer in ["ALT+Y", "click Yes"]:
+            with self.subTest(answer=answer):
+                sample_registry.seed(session)
+                before = self.registry()
+                run = self.start()
+                dialog = self.confirm_dialog()
+                if answer == "click Yes":
+                    session.driver("click", *map(str, dialog.centre_of(IDOK)))
+                else:
+                    session.driver("keys", answer)
+                self.assertEqual(1, run.wait())
+                self.assertEqual(1, run.shell_notifications)
+                self.assertEqual(["#32770", "#32770"], dialogs_made(run), "question, then notice")
+                self.assertEqual(sample_registry.expected_after_cleanup(before), self.registry())
+
+    def test_accepting_with_nothing_to_remove_still_exits_one(self):
+        session.import_reg(sample_registry.removal_reg())
+        run = self.start()
+        self.confirm_dialog()
+        session.driver("keys", "ALT+Y")
+        self.assertEqual(1, run.wait())
+        self.assertEqual(1, run.shell_notifications)
+
+    # --- the progress notice ---
+
+    def test_progress_notice_shows_while_the_work_runs_and_cannot_be_closed(self):
+        session.import_reg(sample_registry.big_tree_reg(200, 200))
+        before = self.registry()
+        run = self.start()
+        confirm = self.confirm_dialog()
+        session.driver("keys", "ALT+Y")
+        self.assertIn("gone", session.driver("gone", confirm.handle, "10000"))
+
+        notice = session.find_dialog()
+        self.assertIsNotNone(notice, "no progress notice")
+        self.assertNotEqual(confirm.handle, notice.handle)
+        self.assertEqual(NOTICE, notice.control(1002)["text"])
+        self.assertCaptionless(notice)
+        self.assertCentred(notice)
+        # Painted: the notice's text is on the screen, not just in the window.
+        self.assertTrue(wait_until(lambda: len([
+            p for p in pixels(session.screenshot(os.path.join(ARTIFACTS, "progress.png")), notice.control(1002)["rect"])
+            if sum(p) < 200]) > 50, timeout=3), "notice text not painted")
+        session.screenshot(os.path.join(ARTIFACTS, "progress-dialog.png"), crop=notice.rect)
+
+        session.driver("keys", "ESCAPE")
+        session.driver("close", notice.handle)
+        time.sleep(0.5)
+        still = session.find_dialog(timeout_ms=0)
+        self.assertIsNotNone(still, "the notice closed before the work was done (or on Escape)")
+        self.assertEqual(notice.handle, still.handle)
+        self.assertIsNone(run.process.poll(), "the program ended early")
+
+        self.assertEqual(1, run.wait(timeout=300))
+        self.assertIsNone(session.find_dialog(timeout_ms=0), "the notice stayed up")
+        self.assertEqual(sample_registry.expected_after_cleanup(before), self.registry())
+
+
+class CountingResult(unittest.TextTestResult):
+    """Counts every subtest as a case of its own, and a test without
+    subtests as one case."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.cases = 0
+        self.with_subtests = set()
+
+    def addSuccess(self, test):
+        if test.id() not in self.with_subtests:
+            self.cases += 1
+        super().addSuccess(test)
+
+    def addFailure(self, test, err):
+        if test.id() not in self.with_subtests:
+            self.cases += 1
+        super().addFailure(test, err)
+
+    def addError(self, test, err):
+        self.cases += 1
+        super().addError(test, err)
+
+    def addSubTest(self, test, subtest, outcome):
+        self.with_subtests.add(test.id())
+        self.cases += 1
+        super().addSubTest(test, subtest, outcome)
+
+
+def main():
+    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
+    result = unittest.TextTestRunner(verbosity=2, resultclass=CountingResult).run(suite)
+    failed = len(result.failures) + len(result.errors)
+    os.makedirs(os.path.join(BUILD, "results"), exist_ok=True)
+    with open(os.path.join(BUILD, "results", "e2e_tests.xml"), "w") as f:
+        f.write('<?xml version="1.0" encoding="UTF-8"?>\n<testsuites tests="%d" failures="%d" disabled="0" '
+                'errors="0" name="e2e_tests"/>\n' % (max(result.cases, failed), failed))
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

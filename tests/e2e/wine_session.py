@@ -1,0 +1,235 @@
+"""A throwaway Wine prefix on a virtual X display of its own, and the driver
+program that acts in it as a person at the screen would.
+
+Used by the end-to-end tests and by the demo. Every process started here is
+ended by its id when the session stops.
+"""
+import os
+import re
+import subprocess
+import tempfile
+import threading
+import time
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+DESKTOP_SIZE = (1024, 768)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class WineSession:
+    def __init__(self, prefix, build_dir, display=None):
+        self.prefix = os.path.abspath(prefix)
+        self.exe = os.path.join(build_dir, "SettingsCleanup.exe")
+        self.driver_exe = os.path.join(build_dir, "tests", "e2e_driver.exe")
+        self.xvfb = None
+        self.display = display
+        self.env = None
+
+    # --- start and stop ---
+
+    def start(self):
+        if self.display is None:
+            self._start_xvfb()
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=self.display,
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
+        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            self._make_prefix()
+
+    def stop(self):
+        if self.env is not None:
+            self.end_wine()
+        if self.xvfb is not None:
+            self.xvfb.kill()
+            self.xvfb.wait()
+            self.xvfb = None
+
+    def end_wine(self):
+        """Ends every Wine process of the prefix, and waits until it has."""
+        subprocess.run([WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run([WINESERVER, "-w"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
+
+    def _start_xvfb(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + number
+
+    def _make_prefix(self):
+        os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
+        # Made without a display: with one, wineboot's desktop keeps it
+        # waiting for minutes.
+        headless = {k: v for k, v in self.env.items() if k != "DISPLAY"}
+        subprocess.run([WINE, "wineboot", "-i"], env=headless, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+        subprocess.run([WINESERVER, "-w"], env=headless, timeout=300)
+        # A Wine desktop window of its own: keyboard focus then behaves as on
+        # Windows, whatever the X server does with focus.
+        self.import_reg("\n".join([
+            "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]", '"Desktop"="Default"',
+            "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]",
+            '"Default"="%dx%d"' % DESKTOP_SIZE]))
+        self.end_wine()
+
+    # --- the registry ---
+
+    def import_reg(self, body):
+        """Imports .reg text; "[-KEY]" lines delete KEY with its subtree."""
+        path = os.path.join(self.prefix, "import.reg")
+        with open(path, "w", encoding="ascii", newline="\r\n") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n" + body + "\n")
+        result = subprocess.run([WINE, "reg", "import", windows_path(path)], env=self.env,
+                                capture_output=True, text=True, timeout=300)
+        if result.returncode != 0:
+            raise RuntimeError("reg import failed: " + result.stdout + result.stderr)
+
+    def reg(self, *arguments):
+        result = subprocess.run([WINE, "reg", *arguments], env=self.env, capture_output=True, text=True,
+                                timeout=60)
+        if result.returncode != 0:
+            raise RuntimeError("reg %s failed: %s%s" % (arguments[0], result.stdout, result.stderr))
+
+    def dump(self, *roots_and_paths):
+        """{(root, path): listing} for pairs like ("HKCR", ".txt")."""
+        args = [part for pair in roots_and_paths for part in pair]
+        out = self.driver("dump", *args)
+        dumps = {}
+        for block in out.split("== ")[1:]:
+            head, _, body = block.partition("\n")
+            root, _, path = head.partition(" ")
+            dumps[(root, path)] = body
+        return dumps
+
+    # --- the program and the screen ---
+
+    def driver(self, *args, timeout=60):
+        result = subprocess.run([WINE, self.driver_exe, *args], env=self.env, capture_output=True, text=True,
+                                timeout=timeout)
+        return result.stdout
+
+    def start_program(self, command_line_tail=None, raw_command_line=None, trace_shell=False):
+        """Starts the program through the driver; `raw_command_line` is used
+        as it stands, otherwise the program's quoted path and the tail."""
+        if raw_command_line is None:
+            raw_command_line = '"%s"' % windows_path(self.exe)
+            if command_line_tail is not None:
+                raw_command_line += " " + command_line_tail
+        env = dict(self.env)
+        if trace_shell:
+            env["WINEDEBUG"] = "-all,trace+shell"
+        return ProgramRun([WINE, self.driver_exe, "run", windows_path(self.exe), raw_command_line], env)
+
+    def find_dialog(self, timeout_ms=15000):
+        return Dialog.parse(self.driver("find", str(timeout_ms)))
+
+    def screenshot(self, path, crop=None):
+        """The whole display, or `crop` = (left, top, right, bottom) of it."""
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        command = ["import", "-display", self.display, "-window", "root"]
+        if crop is not None:
+            left, top, right, bottom = crop
+            command += ["-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top), "+repage"]
+        subprocess.run(command + [path], check=True, timeout=60)
+        return path
+
+
+class ProgramRun:
+    """The driver's "run": its lines are collected as they come, so the
+    caller can wait for "started" and later for the exit code."""
+
+    def __init__(self, command, env):
+        self.errors = tempfile.TemporaryFile(mode="w+")
+        self.process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=self.errors, text=True)
+        self.lines = []
+        self.started = threading.Event()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+        self.started.wait(timeout=60)
+        self.exit_code = None
+        self.shown = []
+        self.shell_notifications = 0
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append(line.rstrip("\n"))
+            if line.startswith("started"):
+                self.started.set()
+        self.started.set()
+
+    def wait(self, timeout=120):
+        self.process.wait(timeout=timeout)
+        self.reader.join(timeout=10)
+        for line in self.lines:
+            if line.startswith("shown "):
+                self.shown.append(line[6:])
+            elif line.startswith("exit "):
+                self.exit_code = int(line[5:])
+        self.errors.seek(0)
+        trace = self.errors.read()
+        self.shell_notifications = len(re.findall(r"trace:shell:SHChangeNotify \(0x08000000,0x00000000,", trace))
+        return self.exit_code
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+class Dialog:
+    """What the driver's "find" saw of a dialog and its controls."""
+
+    def __init__(self):
+        self.handle = None
+        self.rect = None
+        self.style = 0
+        self.title = None
+        self.screen = None
+        self.focus = None
+        self.controls = []
+
+    @staticmethod
+    def parse(text):
+        dialog = Dialog()
+        for line in text.splitlines():
+            words = line.split(" ")
+            if words[0] == "window":
+                dialog.handle = words[1]
+                dialog.rect = tuple(int(w) for w in words[3:7])
+                dialog.style = int(words[8], 16)
+                dialog.title = line.split("title [", 1)[1][:-1]
+            elif words[0] == "screen":
+                dialog.screen = (int(words[1]), int(words[2]))
+            elif words[0] == "focus":
+                dialog.focus = None if words[1] == "none" else int(words[1])
+            elif words[0] == "child":
+                dialog.controls.append({
+                    "id": int(words[1]), "class": words[2], "rect": tuple(int(w) for w in words[4:8]),
+                    "style": int(words[9], 16), "visible": words[11] == "1", "icon": words[13] == "1",
+                    "text": line.split(" text ", 1)[1],
+                })
+        return dialog if dialog.handle is not None else None
+
+    def control(self, control_id):
+        return next(c for c in self.controls if c["id"] == control_id)
+
+    def centre_of(self, control_id):
+        left, top, right, bottom = self.control(control_id)["rect"]
+        return (left + right) // 2, (top + bottom) // 2
+
+
+def wait_until(condition, timeout, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(interval)
+    return condition()

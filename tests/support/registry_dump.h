@@ -1,0 +1,10 @@
+// A registry subtree as text, one line per key and per value, sorted so the
+// listing does not depend on the order in which a registry enumerates.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// "(missing)" when root\path cannot be opened for reading.
+std::string DumpRegistryTree(HKEY root, const char* path);
