@@ -34,4 +34,42 @@ const std::vector<std::string>& DeletedKeys();
 void OnQueueEmpty(std::function<void()> callback);
 int EmptyQueueCount();
 const std::vector<MSG>& DispatchedMessages();
+void PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Dialogs: DialogBoxParamA sends WM_INITDIALOG, then runs a modal loop that
+// dispatches queued messages and, when the queue is empty, sends the next
+// scripted WM_COMMAND, until EndDialog. It returns -1 for a template set to
+// fail, and -2 if the script ran out before the dialog ended.
+void ScriptDialog(int templateId, std::initializer_list<WPARAM> commands);
+void FailDialog(int templateId);
+void FailPostMessage(bool fail);
+const std::vector<int>& DialogsRun();  // template ids, in order
+bool DispatchToDialog(const MSG& msg);
+
+// Windows and the display.
+struct WindowMove
+{
+    HWND window;
+    HWND insertAfter;
+    int x, y, cx, cy;
+    UINT flags;
+};
+HWND MakeWindow(RECT rect);
+void SetScreen(int width, int height, bool informationContextWorks);
+int OpenInformationContexts();
+const std::vector<WindowMove>& WindowMoves();
+
+struct ShellNotification
+{
+    LONG event;
+    UINT flags;
+    const void* item1;
+    const void* item2;
+};
+const std::vector<ShellNotification>& ShellNotifications();
+
+// IsDBCSLeadByte answers as under code page 932 while this is on.
+void SetDoubleByteCodePage(bool on);
+
+void ResetWindows();
 }

@@ -48,8 +48,11 @@ BOOL WINAPI TranslateMessage(const MSG*)
 
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg)
 {
-    AllocationCounter::StandInScope scope;
-    dispatched.push_back(*lpMsg);
+    {
+        AllocationCounter::StandInScope scope;
+        dispatched.push_back(*lpMsg);
+    }
+    StandIn::DispatchToDialog(*lpMsg);
     return 0;
 }
 
@@ -78,12 +81,19 @@ void ResetRegistry();
 void Reset()
 {
     ResetRegistry();
+    ResetWindows();
     AllocationCounter::StandInScope scope;
     queue.clear();
     quitPosted = false;
     emptyQueueCount = 0;
     dispatched.clear();
     onQueueEmpty = nullptr;
+}
+
+void PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    AllocationCounter::StandInScope scope;
+    queue.push_back(MSG{ window, message, wParam, lParam, 0, { 0, 0 } });
 }
 
 void OnQueueEmpty(std::function<void()> callback)

@@ -36,6 +36,12 @@ typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
 struct HWND__;
 typedef HWND__* HWND;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+struct HDC__;
+typedef HDC__* HDC;
+typedef LONG_PTR INT_PTR;
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 #define TRUE 1
 #define FALSE 0
@@ -55,6 +61,14 @@ typedef struct tagPOINT
     LONG x;
     LONG y;
 } POINT;
+
+typedef struct tagRECT
+{
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *LPRECT;
 
 typedef struct tagMSG
 {
@@ -95,6 +109,17 @@ typedef struct tagMSG
 #define REG_CREATED_NEW_KEY 1
 #define REG_OPENED_EXISTING_KEY 2
 
+#define MAKEINTRESOURCEA(id) ((LPSTR)(ULONG_PTR)(WORD)(id))
+#define IDOK 1
+#define IDCANCEL 2
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define HORZRES 8
+#define VERTRES 10
+#define SWP_NOSIZE 0x0001
+#define SWP_NOZORDER 0x0004
+#define SW_SHOWDEFAULT 10
+
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 #define WM_QUIT 0x0012
@@ -129,3 +154,14 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
 BOOL WINAPI PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int nExitCode);
 DWORD WINAPI GetCurrentThreadId();
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
+                               LPARAM dwInitParam);
+BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+HDC WINAPI CreateICA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR pszPort, const void* pdm);
+int WINAPI GetDeviceCaps(HDC hdc, int index);
+BOOL WINAPI DeleteDC(HDC hdc);
+BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);

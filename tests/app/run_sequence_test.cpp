@@ -1,0 +1,141 @@
+// WinMain and the two dialog procedures, with dialogs answered by script.
+#include "../../app/app.h"
+#include "../../cleanup/cleanup.h"
+#include "../../res/resource.h"
+#include "stand_in.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+class RunSequenceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        StandIn::Reset();
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "TSO5.Image\\shell", 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        RegCloseKey(key);
+    }
+
+    int Run(const char* tail)
+    {
+        std::string writable = tail;
+        return WinMain(nullptr, nullptr, &writable[0], SW_SHOWDEFAULT);
+    }
+
+    bool CleanupRan()
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "TSO5.Image", 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return true;
+        RegCloseKey(key);
+        return false;
+    }
+
+    size_t AssociationNotices()
+    {
+        size_t count = 0;
+        for (const StandIn::ShellNotification& notice : StandIn::ShellNotifications())
+        {
+            EXPECT_EQ(SHCNE_ASSOCCHANGED, notice.event);
+            EXPECT_EQ(static_cast<UINT>(SHCNF_IDLIST), notice.flags);
+            EXPECT_EQ(nullptr, notice.item1);
+            EXPECT_EQ(nullptr, notice.item2);
+            ++count;
+        }
+        return count;
+    }
+};
+
+const WPARAM StartCommand = CMD_START_CLEANUP;
+}  // namespace
+
+TEST_F(RunSequenceTest, WrongTailEndsAtOnceWithMinusOne)
+{
+    for (const char* tail : { "", "-unwise ", " -unwise", "-unwise x", "/unwise", "-unwis", "unwise", "-unwisee" })
+    {
+        EXPECT_EQ(-1, Run(tail)) << "[" << tail << "]";
+    }
+    EXPECT_TRUE(StandIn::DialogsRun().empty());
+    EXPECT_FALSE(CleanupRan());
+    EXPECT_EQ(0u, AssociationNotices());
+}
+
+TEST_F(RunSequenceTest, DecliningOrNoQuestionKeepsEverything)
+{
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDCANCEL });
+    EXPECT_EQ(0, Run("-UnWise"));
+    StandIn::FailDialog(IDD_CONFIRM);
+    EXPECT_EQ(0, Run("-UNWISE"));
+    EXPECT_EQ((std::vector<int>{ IDD_CONFIRM, IDD_CONFIRM }), StandIn::DialogsRun());
+    EXPECT_FALSE(CleanupRan());
+    EXPECT_EQ(0u, AssociationNotices());
+}
+
+TEST_F(RunSequenceTest, AcceptingShowsTheNoticeRunsTheCleanupAndTellsTheShellOnce)
+{
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
+    EXPECT_EQ(1, Run("-unwise"));
+    EXPECT_EQ((std::vector<int>{ IDD_CONFIRM, IDD_PROGRESS }), StandIn::DialogsRun());
+    EXPECT_TRUE(CleanupRan());
+    EXPECT_EQ(1u, AssociationNotices());
+    // Both dialogs were centred.
+    EXPECT_EQ(2u, StandIn::WindowMoves().size());
+}
+
+TEST_F(RunSequenceTest, CleanupStillRunsWhenTheNoticeCannotBeShown)
+{
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
+    StandIn::FailDialog(IDD_PROGRESS);
+    EXPECT_EQ(1, Run("-unwise"));
+    EXPECT_TRUE(CleanupRan());
+    EXPECT_EQ(1u, AssociationNotices());
+}
+
+TEST_F(RunSequenceTest, ConfirmationAnswersOnlyWholeYesAndNoCommands)
+{
+    // A notification code in the high word, or another control, is not an
+    // answer; the dialog stays until Yes.
+    StandIn::ScriptDialog(IDD_CONFIRM, { (1u << 16) | IDOK, (1u << 16) | IDCANCEL, 3, StartCommand, IDOK });
+    EXPECT_EQ(1, DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, ConfirmDialogProc, 0));
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDCANCEL });
+    EXPECT_EQ(2, DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_CONFIRM), nullptr, ConfirmDialogProc, 0));
+    EXPECT_FALSE(CleanupRan());
+}
+
+TEST_F(RunSequenceTest, NoticeRunsTheCleanupOnceFromItsOwnStartCommand)
+{
+    EXPECT_EQ(1, DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0));
+    EXPECT_TRUE(CleanupRan());
+    ASSERT_FALSE(StandIn::DispatchedMessages().empty());
+    const MSG& start = StandIn::DispatchedMessages().front();
+    EXPECT_EQ(static_cast<UINT>(WM_COMMAND), start.message);
+    EXPECT_EQ(StartCommand, start.wParam);
+    EXPECT_EQ(0, start.lParam);
+    int starts = 0;
+    for (const MSG& msg : StandIn::DispatchedMessages())
+        starts += msg.message == WM_COMMAND && msg.wParam == StartCommand ? 1 : 0;
+    EXPECT_EQ(1, starts);
+}
+
+TEST_F(RunSequenceTest, NoticeCannotBeCancelled)
+{
+    HWND notice = StandIn::MakeWindow(RECT{ 0, 0, 300, 40 });
+    EXPECT_FALSE(ProgressDialogProc(notice, WM_COMMAND, IDCANCEL, 0));
+    EXPECT_FALSE(ProgressDialogProc(notice, WM_COMMAND, IDOK, 0));
+    EXPECT_FALSE(CleanupRan());
+}
+
+TEST_F(RunSequenceTest, NoticeDoesTheWorkAtOnceWhenItsStartCannotBePosted)
+{
+    StandIn::FailPostMessage(true);
+    EXPECT_EQ(1, DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0));
+    EXPECT_TRUE(CleanupRan());
+}
