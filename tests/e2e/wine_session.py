@@ -3,12 +3,15 @@ program that acts in it as a person at the screen would.
 
 Used by the end-to-end tests and by the demo. Every process started here is
 ended by its id when the session stops.
+
+Wine's own background processes (the desktop, services) inherit the output
+handles of the Wine process that happened to start them, so output is read
+from files, never pipes: a pipe would stay open until the session ends.
 """
 import os
 import re
 import subprocess
 import tempfile
-import threading
 import time
 
 WINE = "/usr/lib/wine/wine64"
@@ -38,6 +41,10 @@ class WineSession:
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             self._make_prefix()
+        # One server and one desktop for the whole session, started by a
+        # process whose output nobody reads.
+        subprocess.run([WINESERVER, "-p"], env=self.env, timeout=60)
+        self.driver("find", "0")
 
     def stop(self):
         if self.env is not None:
@@ -82,21 +89,27 @@ class WineSession:
 
     # --- the registry ---
 
+    def wine(self, *arguments, env=None, timeout=60):
+        """Runs a Wine program to its end; returns (exit status, output)."""
+        with tempfile.TemporaryFile(mode="w+") as out:
+            result = subprocess.run([WINE, *arguments], env=env or self.env, stdout=out,
+                                    stderr=subprocess.STDOUT, timeout=timeout)
+            out.seek(0)
+            return result.returncode, out.read()
+
     def import_reg(self, body):
         """Imports .reg text; "[-KEY]" lines delete KEY with its subtree."""
         path = os.path.join(self.prefix, "import.reg")
         with open(path, "w", encoding="ascii", newline="\r\n") as f:
             f.write("Windows Registry Editor Version 5.00\n\n" + body + "\n")
-        result = subprocess.run([WINE, "reg", "import", windows_path(path)], env=self.env,
-                                capture_output=True, text=True, timeout=300)
-        if result.returncode != 0:
-            raise RuntimeError("reg import failed: " + result.stdout + result.stderr)
+        status, output = self.wine("reg", "import", windows_path(path), timeout=300)
+        if status != 0:
+            raise RuntimeError("reg import failed: " + output)
 
     def reg(self, *arguments):
-        result = subprocess.run([WINE, "reg", *arguments], env=self.env, capture_output=True, text=True,
-                                timeout=60)
-        if result.returncode != 0:
-            raise RuntimeError("reg %s failed: %s%s" % (arguments[0], result.stdout, result.stderr))
+        status, output = self.wine("reg", *arguments)
+        if status != 0:
+            raise RuntimeError("reg %s failed: %s" % (arguments[0], output))
 
     def dump(self, *roots_and_paths):
         """{(root, path): listing} for pairs like ("HKCR", ".txt")."""
@@ -112,9 +125,7 @@ class WineSession:
     # --- the program and the screen ---
 
     def driver(self, *args, timeout=60):
-        result = subprocess.run([WINE, self.driver_exe, *args], env=self.env, capture_output=True, text=True,
-                                timeout=timeout)
-        return result.stdout
+        return self.wine(self.driver_exe, *args, timeout=timeout)[1]
 
     def start_program(self, command_line_tail=None, raw_command_line=None, trace_shell=False):
         """Starts the program through the driver; `raw_command_line` is used
@@ -143,32 +154,25 @@ class WineSession:
 
 
 class ProgramRun:
-    """The driver's "run": its lines are collected as they come, so the
+    """The driver's "run", started; its output is read as it grows, so the
     caller can wait for "started" and later for the exit code."""
 
     def __init__(self, command, env):
+        self.out = tempfile.TemporaryFile(mode="w+")
         self.errors = tempfile.TemporaryFile(mode="w+")
-        self.process = subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=self.errors, text=True)
-        self.lines = []
-        self.started = threading.Event()
-        self.reader = threading.Thread(target=self._read, daemon=True)
-        self.reader.start()
-        self.started.wait(timeout=60)
+        self.process = subprocess.Popen(command, env=env, stdout=self.out, stderr=self.errors)
         self.exit_code = None
         self.shown = []
         self.shell_notifications = 0
+        wait_until(lambda: "started" in self._output() or self.process.poll() is not None, timeout=60)
 
-    def _read(self):
-        for line in self.process.stdout:
-            self.lines.append(line.rstrip("\n"))
-            if line.startswith("started"):
-                self.started.set()
-        self.started.set()
+    def _output(self):
+        self.out.seek(0)
+        return self.out.read()
 
     def wait(self, timeout=120):
         self.process.wait(timeout=timeout)
-        self.reader.join(timeout=10)
-        for line in self.lines:
+        for line in self._output().splitlines():
             if line.startswith("shown "):
                 self.shown.append(line[6:])
             elif line.startswith("exit "):
