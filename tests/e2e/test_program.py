@@ -90,6 +90,14 @@ class ProgramTest(unittest.TestCase):
         self.assertEqual("&Yes", dialog.control(IDOK)["text"])
         return dialog
 
+    def answer(self, dialog, answer):
+        """Keys such as "ALT+Y", or "click Yes" / "click No" on the button."""
+        if answer.startswith("click "):
+            button = {"Yes": IDOK, "No": IDCANCEL}[answer[6:]]
+            session.driver("click", *map(str, dialog.centre_of(button)))
+        else:
+            session.driver("keys", answer)
+
     def assertCentred(self, dialog):
         left, top, right, bottom = dialog.rect
         width, height = dialog.screen
@@ -164,11 +172,7 @@ class ProgramTest(unittest.TestCase):
         for answer in ["RETURN", "ESCAPE", "ALT+N", "click No"]:
             with self.subTest(answer=answer):
                 run = self.start()
-                dialog = self.confirm_dialog()
-                if answer == "click No":
-                    session.driver("click", *map(str, dialog.centre_of(IDCANCEL)))
-                else:
-                    session.driver("keys", answer)
+                self.answer(self.confirm_dialog(), answer)
                 self.assertEqual(0, run.wait())
                 self.assertEqual(0, run.shell_notifications)
                 self.assertEqual(["#32770"], dialogs_made(run), "no progress notice")
@@ -180,11 +184,7 @@ class ProgramTest(unittest.TestCase):
                 sample_registry.seed(session)
                 before = self.registry()
                 run = self.start()
-                dialog = self.confirm_dialog()
-                if answer == "click Yes":
-                    session.driver("click", *map(str, dialog.centre_of(IDOK)))
-                else:
-                    session.driver("keys", answer)
+                self.answer(self.confirm_dialog(), answer)
                 self.assertEqual(1, run.wait())
                 self.assertEqual(1, run.shell_notifications)
                 self.assertEqual(["#32770", "#32770"], dialogs_made(run), "question, then notice")

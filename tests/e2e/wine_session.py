@@ -43,7 +43,8 @@ class WineSession:
             self._make_prefix()
         # One server and one desktop for the whole session, started by a
         # process whose output nobody reads.
-        subprocess.run([WINESERVER, "-p"], env=self.env, timeout=60)
+        subprocess.run([WINESERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
         self.driver("find", "0")
 
     def stop(self):
