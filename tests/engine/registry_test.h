@@ -10,8 +10,6 @@
 
 #include <initializer_list>
 #include <string>
-#include <utility>
-#include <vector>
 
 struct SeedValue
 {

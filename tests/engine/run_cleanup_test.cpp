@@ -65,7 +65,7 @@ TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReference)
         Sz("ZZTest.Unrelated", "", "TSO5.Image"),
     }));
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
 
     for (const CleanupTarget& target : CleanupPlan)
         EXPECT_FALSE(KeyExists(target.root, target.path)) << target.path;
@@ -88,7 +88,7 @@ TEST_F(RunCleanupTest, NothingToRemoveChangesNothing)
     const std::string extension = Dump(HKEY_CLASSES_ROOT, ".zzte");
     const std::string settings = Dump(HKEY_CURRENT_USER, "software\\ZZTest");
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
     EXPECT_EQ(extension, Dump(HKEY_CLASSES_ROOT, ".zzte"));
     EXPECT_EQ(settings, Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
 }
@@ -100,7 +100,7 @@ TEST_F(RunCleanupTest, OnlyPlannedUserKeyGoesAndItsParentStays)
         Sz("software\\Orlo\\Tessaro 5", "Zoom", "100"),
     }));
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
     EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
 }
 
@@ -109,7 +109,7 @@ TEST_F(RunCleanupTest, MissingClassKeyStillHasItsReferencesScrubbed)
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zztf", "", "TSO5.Archivo de examinador") }));
     ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "TSO5.Archivo de examinador"));
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
     EXPECT_EQ(".zztf\n", Dump(HKEY_CLASSES_ROOT, ".zztf"));
 }
 
@@ -120,14 +120,14 @@ TEST_F(RunCleanupTest, SecondRunRemovesOnlyTheSecondMatchLeftInAKey)
         Sz(".zztg", "", "Imagen de TSO5"), Sz(".zztg", "Second", "IMAGEN DE TSO5"), Sz(".zztg", "Third", "x"),
     }));
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Imagen de TSO5"));
     EXPECT_EQ(".zztg\n"
               ".zztg : [Second] type 1 = IMAGEN DE TSO5\\x00\n"
               ".zztg : [Third] type 1 = x\\x00\n",
               Dump(HKEY_CLASSES_ROOT, ".zztg"));
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
     EXPECT_EQ(".zztg\n.zztg : [Third] type 1 = x\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zztg"));
 }
 
@@ -137,7 +137,7 @@ TEST_F(RunCleanupTest, DrainsTheThreadQueueWithQuitIncluded)
     ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP + 1, 3, 4));
     PostQuitMessage(7);
 
-    Engine([] { RunCleanup(); return 0; });
+    Engine([] { RunCleanup(); });
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "message " << msg.message << " was left";
 }

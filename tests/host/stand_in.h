@@ -71,5 +71,7 @@ const std::vector<ShellNotification>& ShellNotifications();
 // IsDBCSLeadByte answers as under code page 932 while this is on.
 void SetDoubleByteCodePage(bool on);
 
+// The parts of Reset(), one per source file of the stand-in.
+void ResetRegistry();
 void ResetWindows();
 }

@@ -76,8 +76,6 @@ DWORD WINAPI GetCurrentThreadId()
 
 namespace StandIn
 {
-void ResetRegistry();
-
 void Reset()
 {
     ResetRegistry();

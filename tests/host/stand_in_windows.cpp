@@ -37,15 +37,6 @@ uintptr_t nextWindow = 0x1000;
 
 HDC const displayContext = reinterpret_cast<HDC>(static_cast<uintptr_t>(0xdc));
 
-// Delivers one message to a live dialog's procedure.
-bool DeliverToDialog(const MSG& msg)
-{
-    auto dialog = dialogs.find(msg.hwnd);
-    if (dialog == dialogs.end())
-        return false;
-    dialog->second.procedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
-    return true;
-}
 }  // namespace
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR lpTemplateName, HWND, DLGPROC lpDialogFunc, LPARAM dwInitParam)
@@ -154,9 +145,14 @@ void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, const void* dwItem1, cons
 
 namespace StandIn
 {
+// Delivers one message to a live dialog's procedure.
 bool DispatchToDialog(const MSG& msg)
 {
-    return DeliverToDialog(msg);
+    auto dialog = dialogs.find(msg.hwnd);
+    if (dialog == dialogs.end())
+        return false;
+    dialog->second.procedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    return true;
 }
 
 void ResetWindows()

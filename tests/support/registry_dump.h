@@ -6,5 +6,5 @@
 
 #include <string>
 
-// "(missing)" when root\path cannot be opened for reading.
+// "(missing)\n" when root\path cannot be opened for reading.
 std::string DumpRegistryTree(HKEY root, const char* path);
