@@ -6,7 +6,7 @@
 //   run EXE "COMMAND LINE"   start EXE with that exact command line; print
 //                            "shown CLASS" for each top-level window it makes,
 //                            "started" once it waits for input (or has
-//                            ended), and at the end "exit CODE"
+//                            ended), and at the end "exit CODE 0xHEX"
 //   find TIMEOUT_MS          wait for a visible dialog; describe it
 //   gone HWND TIMEOUT_MS     wait until that window has closed
 //   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ...
@@ -82,7 +82,9 @@ int Run(const char* exe, const char* commandLine)
         UnhookWinEvent(hook);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    std::printf("exit %ld\n", static_cast<long>(exitCode));
+    // The code as a Windows parent reads it, 32 bits wide, and as a signed number.
+    std::printf("exit %ld 0x%08lx\n", static_cast<long>(static_cast<LONG>(exitCode)),
+                static_cast<unsigned long>(exitCode));
     return 0;
 }
 

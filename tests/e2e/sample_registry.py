@@ -1,5 +1,5 @@
-"""Sample associations and preferences of both programs, as .reg text, and
-what the cleanup must leave of them."""
+"""Sample associations and preferences of both programs, as .reg text and as
+an installer's registry commands, and what the cleanup must leave of them."""
 
 PLANNED_CLASSES = ["TSO5.Image", "TSO5.BrowserFile", "TSO5.FichierVisionneuse", "TSO5.Bild", "Imagen de TSO5",
                    "TSO5.Archivo de examinador", "Anim.Document", "Flickard.Animation", "Image.Document"]
@@ -7,36 +7,75 @@ PLANNED_USER_KEYS = ["software\\Orlo\\Tessaro 5", "software\\Orlo\\Flickard"]
 
 HKCR = "HKEY_CLASSES_ROOT"
 HKCU = "HKEY_CURRENT_USER"
+SHORT_ROOTS = {HKCR: "HKCR", HKCU: "HKCU"}
+
+TESSARO = "C:\\Program Files\\Orlo\\tessaro.exe"
+
+
+def _sample():
+    """(root, key, value name or "" for the default, type, data), in order."""
+    values = []
+    for name in PLANNED_CLASSES:
+        values += [(HKCR, name, "", "sz", name + " document"),
+                   (HKCR, name + "\\DefaultIcon", "", "sz", TESSARO + ",1"),
+                   (HKCR, name + "\\shell\\open\\command", "", "sz", '"%s" "%%1"' % TESSARO)]
+    values += [
+        (HKCU, "software\\Orlo\\Tessaro 5", "Zoom", "sz", "100"),
+        (HKCU, "software\\Orlo\\Tessaro 5", "Units", "sz", "pixels"),
+        (HKCU, "software\\Orlo\\Tessaro 5\\Recent File List", "File1", "sz", "C:\\photos\\cat.tso"),
+        (HKCU, "software\\Orlo\\Tessaro 5\\Toolbars\\Brush", "Size", "dword", 4),
+        (HKCU, "software\\Orlo\\Flickard", "FrameRate", "sz", "25"),
+        (HKCU, "software\\Orlo\\Flickard\\Window", "Left", "dword", 10),
+        (HKCU, "software\\Orlo\\Other", "Keep", "sz", "yes"),
+        # Extension keys: matches in any case, a second match for one class,
+        # and near misses that must stay.
+        (HKCR, ".tso5", "", "sz", "TSO5.Image"),
+        (HKCR, ".tso5", "Content Type", "sz", "image/x-tessaro"),
+        (HKCR, ".tsb", "", "sz", "tso5.bild"),
+        (HKCR, ".tsb", "Second", "sz", "TSO5.Bild"),
+        (HKCR, ".flk", "", "sz", "Flickard.Animation"),
+        (HKCR, ".flk", "Anim", "sz", "ANIM.DOCUMENT"),
+        (HKCR, ".flk\\ShellNew", "NullFile", "sz", ""),
+        (HKCR, ".tsonear", "", "sz", "TSO5.Image "),
+        (HKCR, ".tsonear", "Short", "sz", "TSO5.Imag"),
+        (HKCR, ".tsonear", "Expand", "expand", "Anim.Document"),
+        (HKCR, "ZZSample.Unrelated", "", "sz", "TSO5.Image"),
+    ]
+    return values
+
+
+SAMPLE = _sample()
+
+
+def _reg_string(text):
+    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
 
 
 def sample_reg():
     lines = []
-    for name in PLANNED_CLASSES:
-        lines += [f"[{HKCR}\\{name}]", f'@="{name} document"',
-                  f"[{HKCR}\\{name}\\DefaultIcon]", '@="C:\\\\Program Files\\\\Orlo\\\\tessaro.exe,1"',
-                  f"[{HKCR}\\{name}\\shell\\open\\command]", '@="\\"C:\\\\Program Files\\\\Orlo\\\\tessaro.exe\\" \\"%1\\""']
-    lines += [
-        f"[{HKCU}\\software\\Orlo\\Tessaro 5]", '"Zoom"="100"', '"Units"="pixels"',
-        f"[{HKCU}\\software\\Orlo\\Tessaro 5\\Recent File List]", '"File1"="C:\\\\photos\\\\cat.tso"',
-        f"[{HKCU}\\software\\Orlo\\Tessaro 5\\Toolbars\\Brush]", '"Size"=dword:00000004',
-        f"[{HKCU}\\software\\Orlo\\Flickard]", '"FrameRate"="25"',
-        f"[{HKCU}\\software\\Orlo\\Flickard\\Window]", '"Left"=dword:0000000a',
-        f"[{HKCU}\\software\\Orlo\\Other]", '"Keep"="yes"',
-        # Extension keys: matches in any case, a second match for one class,
-        # and near misses that must stay.
-        f"[{HKCR}\\.tso5]", '@="TSO5.Image"', '"Content Type"="image/x-tessaro"',
-        f"[{HKCR}\\.tsb]", '@="tso5.bild"', '"Second"="TSO5.Bild"',
-        f"[{HKCR}\\.flk]", '@="Flickard.Animation"', '"Anim"="ANIM.DOCUMENT"',
-        f"[{HKCR}\\.flk\\ShellNew]", '"NullFile"=""',
-        f"[{HKCR}\\.tsonear]", '@="TSO5.Image "', '"Short"="TSO5.Imag"',
-        f"[{HKCR}\\ZZSample.Unrelated]", '@="TSO5.Image"',
-    ]
+    key = None
+    for root, path, name, kind, data in SAMPLE:
+        if kind == "expand":
+            continue  # see REG_ADD
+        if (root, path) != key:
+            key = (root, path)
+            lines.append("[%s\\%s]" % key)
+        value = "dword:%08x" % data if kind == "dword" else _reg_string(data)
+        lines.append("%s=%s" % ("@" if name == "" else _reg_string(name), value))
     return "\n".join(lines)
 
 
 # Wine's "reg import" stores hex(2) data as if it were ANSI text, so the
 # REG_EXPAND_SZ near miss goes in through "reg add".
-REG_ADD = [["HKCR\\.tsonear", "/v", "Expand", "/t", "REG_EXPAND_SZ", "/d", "Anim.Document", "/f"]]
+REG_ADD = [["%s\\%s" % (SHORT_ROOTS[root], path), "/v", name, "/t", "REG_EXPAND_SZ", "/d", data, "/f"]
+           for root, path, name, kind, data in SAMPLE if kind == "expand"]
+
+
+def installer_commands():
+    """The sample as an NSIS installer writes it."""
+    command = {"sz": "WriteRegStr", "expand": "WriteRegExpandStr", "dword": "WriteRegDWORD"}
+    return "\n".join("%s %s `%s` `%s` `%s`" % (command[kind], SHORT_ROOTS[root], path, name, data)
+                     for root, path, name, kind, data in SAMPLE)
 
 
 def seed(session):
@@ -82,6 +121,11 @@ EXPECTED_AFTER_CLEANUP = {
 
 # Near misses and keys that are no extension: exactly as they were before.
 UNCHANGED = [("HKCR", ".tsonear"), ("HKCR", "ZZSample.Unrelated")]
+
+# What the cleanup removes from the sample, in registry-export terms: whole
+# keys (with everything below them) and single values of keys that stay.
+REMOVED_KEYS = [(HKCR, name) for name in PLANNED_CLASSES] + [(HKCU, path) for path in PLANNED_USER_KEYS]
+REMOVED_VALUES = [(HKCR, ".tso5", ""), (HKCR, ".tsb", ""), (HKCR, ".flk", ""), (HKCR, ".flk", "Anim")]
 
 
 def expected_after_cleanup(before):

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""End-to-end tests: the real SettingsCleanup.exe (win64 build) under Wine, on
-a virtual display and in a prefix of their own, driven with keyboard and
-mouse, with its dialogs read off the screen and the registry read back.
+"""End-to-end tests: the real SettingsCleanup.exe under Wine, on a virtual
+display and in a prefix of their own, driven with keyboard and mouse, with
+its dialogs read off the screen and the registry read back.
 
-    test_program.py BUILD_DIR     (the win64 build folder)
+    test_program.py BUILD_DIR     (the win32 build folder: the product; or
+                                   the win64 one: its 64-bit twin)
 
 Writes BUILD_DIR/results/e2e_tests.xml and screenshots to BUILD_DIR/artifacts.
 """
@@ -56,6 +57,38 @@ def dialogs_made(run):
 def truncated_half(value):
     """Integer division by two towards zero, as the program computes it."""
     return int(value / 2)
+
+
+def value_name(line):
+    """The name of a value in a line of a .reg file: "" for the default."""
+    if line.startswith("@="):
+        return ""
+    name = line[1:line.index('"=')]
+    return name.replace('\\"', '"').replace("\\\\", "\\")
+
+
+RESULT = os.path.join(BUILD, "nsis", "result.txt")
+
+
+def build_installer():
+    """An NSIS installer of this build's program, for the same processor,
+    whose uninstaller runs it; the uninstaller writes the exit code it got
+    to RESULT."""
+    with open(session.exe, "rb") as f:
+        header = f.read(4096)
+    machine = int.from_bytes(header[int.from_bytes(header[0x3C:0x40], "little") + 4:][:2], "little")
+    target = {0x14C: "x86-unicode", 0x8664: "amd64-unicode"}[machine]
+    folder = os.path.dirname(RESULT)
+    os.makedirs(folder, exist_ok=True)
+    commands = os.path.join(folder, "sample.nsh")
+    with open(commands, "w") as f:
+        f.write(sample_registry.installer_commands() + "\n")
+    setup = os.path.join(folder, "tessaro-install.exe")
+    subprocess.run(["makensis", "-V2", "-DTARGET=" + target, "-DPRODUCT=" + session.exe, "-DSAMPLE=" + commands,
+                    "-DRESULT=" + windows_path(RESULT), "-DOUTFILE=" + setup,
+                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "uninstaller.nsi")],
+                   check=True, stdout=subprocess.DEVNULL, timeout=120)
+    return setup
 
 
 def pixels(path, rect):
@@ -120,6 +153,7 @@ class ProgramTest(unittest.TestCase):
             with self.subTest(command_line=command_line):
                 run = self.start(raw=command_line)
                 self.assertEqual(-1, run.wait(timeout=60))
+                self.assertEqual(0xFFFFFFFF, run.raw_exit_code, "as a Windows parent process reads it")
                 self.assertEqual([], dialogs_made(run))
                 self.assertEqual(0, run.shell_notifications)
         self.assertEqual(before, self.registry())
@@ -197,6 +231,62 @@ class ProgramTest(unittest.TestCase):
         session.driver("keys", "ALT+Y")
         self.assertEqual(1, run.wait())
         self.assertEqual(1, run.shell_notifications)
+
+    def test_removes_exactly_what_a_64_bit_installer_wrote(self):
+        # The sample was written by 64-bit reg.exe, as a 64-bit installer
+        # writes; a 32-bit program sees the same keys only where 64-bit
+        # Windows shares them between its two registry views.
+        roots = [sample_registry.HKCR, sample_registry.HKCU]
+        before = {root: session.export(root) for root in roots}
+        run = self.start()
+        self.answer(self.confirm_dialog(), "ALT+Y")
+        self.assertEqual(1, run.wait())
+        after = {root: session.export(root) for root in roots}
+
+        planned = ["%s\\%s" % key for key in sample_registry.REMOVED_KEYS]
+
+        def under_plan(key):
+            return any((key + "\\").lower().startswith((path + "\\").lower()) for path in planned)
+
+        for root in roots:
+            gone = {key for key in before[root] if key not in after[root]}
+            self.assertEqual({key for key in before[root] if under_plan(key)}, gone)
+            self.assertEqual(set(), set(after[root]) - set(before[root]), "keys added")
+            lost = {(key.lower(), value_name(line)) for key in after[root]
+                    for line in before[root][key] - after[root][key]}
+            self.assertEqual({(("%s\\%s" % (r, key)).lower(), name)
+                              for r, key, name in sample_registry.REMOVED_VALUES if r == root}, lost)
+            self.assertEqual([], [line for key in after[root] for line in after[root][key] - before[root][key]])
+
+    # --- a real uninstaller ---
+
+    def test_uninstaller_runs_the_program_and_then_removes_its_files(self):
+        setup = build_installer()
+        install_dir = "C:\\Orlo\\Tessaro 5"
+        files = os.path.join(session.prefix, "drive_c", "Orlo", "Tessaro 5")
+        sample = self.registry()
+        for answer, code in [("ALT+Y", 1), ("ALT+N", 0)]:
+            with self.subTest(answer=answer):
+                session.import_reg(sample_registry.removal_reg())
+                installer = session.start_process(windows_path(setup), '"%s" /S /D=%s' % (windows_path(setup), install_dir))
+                self.assertEqual(0, installer.wait())
+                self.assertEqual(sample, self.registry(), "the installer wrote the sample")
+                if os.path.exists(RESULT):
+                    os.remove(RESULT)
+
+                # _? keeps the uninstaller from copying itself away and
+                # returning before the work is done.
+                uninstaller = "%s\\uninstall.exe" % install_dir
+                self.run_ = session.start_process(uninstaller, '"%s" /S _?=%s' % (uninstaller, install_dir))
+                self.answer(self.confirm_dialog(), answer)
+                # The result is the uninstaller's last step.
+                self.assertTrue(wait_until(lambda: os.path.exists(RESULT), timeout=120), "the uninstaller did not end")
+                self.run_.wait()
+                with open(RESULT) as f:
+                    self.assertEqual("exit %d" % code, f.read())
+                expected = sample_registry.expected_after_cleanup(sample) if code == 1 else sample
+                self.assertEqual(expected, self.registry())
+                self.assertEqual(["uninstall.exe"], os.listdir(files), "the uninstaller removed its files")
 
     # --- the progress notice ---
 

@@ -112,6 +112,24 @@ class WineSession:
         if status != 0:
             raise RuntimeError("reg %s failed: %s" % (arguments[0], output))
 
+    def export(self, key):
+        """{key path: set of value lines} of `key` and everything below it,
+        as 64-bit Windows' own "reg export" sees it."""
+        path = os.path.join(self.prefix, "export.reg")
+        status, output = self.wine("reg", "export", key, windows_path(path), "/y", "/reg:64", timeout=300)
+        if status != 0:
+            raise RuntimeError("reg export failed: " + output)
+        with open(path, encoding="utf-16") as f:
+            text = f.read().replace("\\\n  ", "")  # hex data continued on the next line
+        keys = {}
+        values = None
+        for line in text.splitlines():
+            if line.startswith("["):
+                values = keys.setdefault(line[1:-1], set())
+            elif line and values is not None:
+                values.add(line)
+        return keys
+
     def dump(self, *roots_and_paths):
         """{(root, path): listing} for pairs like ("HKCR", ".txt")."""
         args = [part for pair in roots_and_paths for part in pair]
@@ -135,10 +153,15 @@ class WineSession:
             raw_command_line = '"%s"' % windows_path(self.exe)
             if command_line_tail is not None:
                 raw_command_line += " " + command_line_tail
+        return self.start_process(windows_path(self.exe), raw_command_line, trace_shell)
+
+    def start_process(self, exe, command_line, trace_shell=False):
+        """Starts the Windows program `exe` through the driver, which waits
+        for it as a Windows parent process does."""
         env = dict(self.env)
         if trace_shell:
             env["WINEDEBUG"] = "-all,trace+shell"
-        return ProgramRun([WINE, self.driver_exe, "run", windows_path(self.exe), raw_command_line], env)
+        return ProgramRun([WINE, self.driver_exe, "run", exe, command_line], env)
 
     def find_dialog(self, timeout_ms=15000):
         return Dialog.parse(self.driver("find", str(timeout_ms)))
@@ -163,6 +186,7 @@ class ProgramRun:
         self.errors = tempfile.TemporaryFile(mode="w+")
         self.process = subprocess.Popen(command, env=env, stdout=self.out, stderr=self.errors)
         self.exit_code = None
+        self.raw_exit_code = None
         self.shown = []
         self.shell_notifications = 0
         wait_until(lambda: "started" in self._output() or self.process.poll() is not None, timeout=60)
@@ -177,7 +201,9 @@ class ProgramRun:
             if line.startswith("shown "):
                 self.shown.append(line[6:])
             elif line.startswith("exit "):
-                self.exit_code = int(line[5:])
+                signed, raw = line[5:].split()
+                self.exit_code = int(signed)
+                self.raw_exit_code = int(raw, 16)
         self.errors.seek(0)
         trace = self.errors.read()
         self.shell_notifications = len(re.findall(r"trace:shell:SHChangeNotify \(0x08000000,0x00000000,", trace))
