@@ -1,4 +1,5 @@
 #include "cleanup.h"
+#include "../common/ntdll.h"
 
 // Number of direct subkeys; a failed query leaves `count` as it was.
 static void QuerySubkeyCount(HKEY key, DWORD* count)
@@ -23,8 +24,11 @@ static Status DeleteFirstSubkey(HKEY key)
 
 Status DeleteKeyTree(HKEY parent, const char* name)
 {
+    // A link is opened as itself, never as what it points at: it has no
+    // subkeys, and deleting it removes only the link. Links at the levels
+    // above the last one of `name` (software\Orlo) are followed, as always.
     HKEY key;
-    Status status = RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key);
+    Status status = RegOpenKeyExA(parent, name, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key);
     if (status != ERROR_SUCCESS)
         return status;
 
@@ -36,9 +40,11 @@ Status DeleteKeyTree(HKEY parent, const char* name)
         if (subkeyCount != 0)
             status = DeleteFirstSubkey(key);
     } while (status == ERROR_SUCCESS && subkeyCount > 1);
-    RegCloseKey(key);
 
-    if (status != ERROR_SUCCESS)
-        return status;
-    return RegDeleteKeyA(parent, name);
+    // Deleted through the handle, not by name: the name may lead elsewhere
+    // by now, and RegDeleteKeyA would follow a link to its target.
+    if (status == ERROR_SUCCESS)
+        status = static_cast<Status>(RtlNtStatusToDosError(NtDeleteKey(key)));
+    RegCloseKey(key);
+    return status;
 }

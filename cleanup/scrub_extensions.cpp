@@ -4,8 +4,11 @@
 // HKCR\.ext has values such as  (Default) = "TSO5.Image".
 void RemoveMatchingValue(const char* extensionKeyName, const char* classId)
 {
+    // An extension that is a link is opened as itself, so nothing is read
+    // or deleted through it: its only value is its REG_LINK target.
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, extensionKeyName, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    LONG status = RegOpenKeyExA(HKEY_CLASSES_ROOT, extensionKeyName, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key);
+    if (status != ERROR_SUCCESS)
         return;
 
     for (DWORD index = 0;; ++index)
@@ -15,7 +18,7 @@ void RemoveMatchingValue(const char* extensionKeyName, const char* classId)
         DWORD nameLength = sizeof name;
         DWORD dataLength = sizeof data;
         DWORD type;
-        LONG status = RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &dataLength);
+        status = RegEnumValueA(key, index, name, &nameLength, NULL, &type, data, &dataLength);
         // An oversized value cannot be a class name; it must not hide the
         // values after it.
         if (status == ERROR_MORE_DATA)

@@ -14,9 +14,12 @@
 //   close HWND               post the requests a close box or Alt+F4 sends
 //   dump ROOT PATH...        print registry subtrees (ROOT: HKCR or HKCU),
 //                            each after a line "== ROOT PATH"
+//   link ROOT PATH TROOT TPATH   make ROOT\PATH a registry link to TROOT\TPATH
+//   delete ROOT PATH         delete a subtree, each link in it as itself
 #include <windows.h>
 
 #include "../support/registry_dump.h"
+#include "../support/registry_links.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -271,15 +274,27 @@ int Close(HWND window)
     return 0;
 }
 
+HKEY Root(const char* name)
+{
+    return std::strcmp(name, "HKCR") == 0 ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
+}
+
 int Dump(int count, char** rootsAndPaths)
 {
     for (int i = 0; i + 1 < count; i += 2)
     {
-        HKEY root = std::strcmp(rootsAndPaths[i], "HKCR") == 0 ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
         std::printf("== %s %s\n%s", rootsAndPaths[i], rootsAndPaths[i + 1],
-                    DumpRegistryTree(root, rootsAndPaths[i + 1]).c_str());
+                    DumpRegistryTree(Root(rootsAndPaths[i]), rootsAndPaths[i + 1]).c_str());
     }
     return 0;
+}
+
+int Link(const char* root, const char* path, const char* targetRoot, const char* targetPath)
+{
+    const std::string target = KernelPath(Root(targetRoot), targetPath);
+    LONG status = target.empty() ? ERROR_FILE_NOT_FOUND : CreateRegistryLink(Root(root), path, target);
+    std::printf("link %ld\n", static_cast<long>(status));
+    return status == ERROR_SUCCESS ? 0 : 1;
 }
 }  // namespace
 
@@ -300,6 +315,13 @@ int main(int argc, char** argv)
         return Close(ParseWindow(argv[2]));
     if (verb == "dump" && argc >= 4 && argc % 2 == 0)
         return Dump(argc - 2, argv + 2);
+    if (verb == "link" && argc == 6)
+        return Link(argv[2], argv[3], argv[4], argv[5]);
+    if (verb == "delete" && argc == 4)
+    {
+        DeleteTreeSparingLinkTargets(Root(argv[2]), argv[3]);
+        return 0;
+    }
     std::fprintf(stderr, "usage: see the comment at the top of driver.cpp\n");
     return 2;
 }

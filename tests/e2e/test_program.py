@@ -232,6 +232,34 @@ class ProgramTest(unittest.TestCase):
         self.assertEqual(1, run.wait())
         self.assertEqual(1, run.shell_notifications)
 
+    def test_links_among_the_settings_go_as_links(self):
+        # Each link points outside the plan; the .zzslink extension at a
+        # class whose default value names a planned class.
+        links = [("HKCU", "software\\Orlo\\Tessaro 5\\Linked", "HKCU", "software\\ZZSample.Victim"),
+                 ("HKCR", "TSO5.Image\\Linked", "HKCR", "ZZSample.MachineVictim"),
+                 ("HKCR", ".zzslink", "HKCR", "ZZSample.MachineVictim")]
+        kept = [("HKCU", "software\\ZZSample.Victim"), ("HKCR", "ZZSample.MachineVictim"), ("HKCR", ".zzslink")]
+
+        def remove():
+            for root, path in [link[:2] for link in links] + kept:
+                session.driver("delete", root, path)
+
+        remove()
+        try:
+            session.import_reg("\n".join([
+                "[HKEY_CURRENT_USER\\software\\ZZSample.Victim\\Deep]", '"Keep"="yes"',
+                "[HKEY_CLASSES_ROOT\\ZZSample.MachineVictim]", '@="TSO5.Image"']))
+            for link in links:
+                self.assertEqual("link 0\n", session.driver("link", *link), link)
+            before, victims = self.registry(), session.dump(*kept)
+            run = self.start()
+            self.answer(self.confirm_dialog(), "ALT+Y")
+            self.assertEqual(1, run.wait())
+            self.assertEqual(victims, session.dump(*kept))
+            self.assertEqual(sample_registry.expected_after_cleanup(before), self.registry())
+        finally:
+            remove()
+
     def test_removes_exactly_what_a_64_bit_installer_wrote(self):
         # The sample was written by 64-bit reg.exe, as a 64-bit installer
         # writes; a 32-bit program sees the same keys only where 64-bit

@@ -14,6 +14,8 @@ using RunCleanupRhythm = RegistryTest;
 
 namespace
 {
+const LONG STATUS_CANNOT_DELETE = static_cast<LONG>(0xC0000121);
+
 std::vector<std::string> Strings(std::initializer_list<const char*> items)
 {
     return std::vector<std::string>(items.begin(), items.end());
@@ -31,7 +33,7 @@ TEST_F(DeleteKeyTreeCalls, LeafTakesOneOpenQueryCloseAndDelete)
     EXPECT_EQ(opens + 1, StandIn::CallCount("RegOpenKeyExA"));
     EXPECT_EQ(closes + 1, StandIn::CallCount("RegCloseKey"));
     EXPECT_EQ(1, StandIn::CallCount("RegQueryInfoKeyA"));
-    EXPECT_EQ(1, StandIn::CallCount("RegDeleteKeyA"));
+    EXPECT_EQ(1, StandIn::CallCount("NtDeleteKey"));
     EXPECT_EQ(subkeyReads, StandIn::CallCount("RegEnumKeyExA"));
     EXPECT_EQ(valueReads, StandIn::CallCount("RegEnumValueA")) << "values go with their key";
 }
@@ -92,9 +94,10 @@ TEST_F(DeleteKeyTreeCalls, FailedSubkeyReadEndsTheDeletion)
 TEST_F(DeleteKeyTreeCalls, FailedFinalDeletionIsReturnedWithSubkeysGone)
 {
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Key("ZZTest.Tree\\A") }));
-    StandIn::FailCall("RegDeleteKeyA", 2, ERROR_ACCESS_DENIED);
+    StandIn::FailCall("NtDeleteKey", 2, STATUS_CANNOT_DELETE);
 
-    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }))
+        << "the native status as a Win32 code";
     EXPECT_EQ("ZZTest.Tree\n", Dump(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
 }
 
@@ -177,7 +180,7 @@ TEST_F(RunCleanupRhythm, FailingRowDoesNotStopTheRowsAfterIt)
         ASSERT_EQ(ERROR_SUCCESS, Seed(target.root, { Key((std::string(target.path) + "\\Sub").c_str()) }));
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzta", "", "TSO5.Image"), Sz(".zztb", "", "Image.Document") }));
     StandIn::DenyWriteAccess(HKEY_CLASSES_ROOT, "TSO5.Image\\Sub");
-    StandIn::FailCall("RegDeleteKeyA", 2, ERROR_ACCESS_DENIED);  // TSO5.BrowserFile, after its Sub
+    StandIn::FailCall("NtDeleteKey", 2, STATUS_CANNOT_DELETE);  // TSO5.BrowserFile, after its Sub
 
     Engine([] { RunCleanup(); });
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "TSO5.Image\\Sub"));

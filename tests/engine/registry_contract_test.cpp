@@ -3,6 +3,9 @@
 // Windows the test says so; the stand-in follows Windows.
 #include "registry_test.h"
 
+#include "../../common/ntdll.h"
+#include "../support/registry_links.h"
+
 #include <string>
 #include <vector>
 
@@ -22,6 +25,25 @@ using RegistryContract = RegistryTest;
 
 namespace
 {
+const LONG STATUS_ACCESS_DENIED = static_cast<LONG>(0xC0000022);
+
+bool KeyExistsAs(HKEY root, const char* path, DWORD options)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, options, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+DWORD SubkeyCount(HKEY key)
+{
+    DWORD count = 99;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr));
+    return count;
+}
+
 std::vector<std::string> SubkeyNames(HKEY root, const char* path)
 {
     std::vector<std::string> names;
@@ -162,4 +184,128 @@ TEST_F(RegistryContract, DeletedKeyHandleStopsWorking)
     EXPECT_EQ(ERROR_KEY_DELETED, RegQueryInfoKeyA(gone, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
                                                   nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(gone));
+}
+
+TEST_F(RegistryContract, HandlesAllowOnlyWhatTheyWereOpenedFor)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest\\Sub", "v", "1"), Sz("software\\ZZTest", "v", "1") }));
+    HKEY read, setOnly;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, KEY_READ, &read));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, KEY_SET_VALUE, &setOnly));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteValueA(read, "v"));
+    EXPECT_EQ(STATUS_ACCESS_DENIED, NtDeleteKey(read));
+    char name[16];
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(setOnly, 0, name, sizeof name));
+    DWORD length = sizeof name;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumValueA(setOnly, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    HKEY created = nullptr;
+    const LONG create = RegCreateKeyExA(read, "New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+    if (RunningOnWine())
+        // Wine does not ask the parent handle for KEY_CREATE_SUB_KEY.
+        EXPECT_EQ(ERROR_SUCCESS, create);
+    else
+        EXPECT_EQ(ERROR_ACCESS_DENIED, create);
+    if (create == ERROR_SUCCESS)
+        RegCloseKey(created);
+    // RegDeleteKeyA opens the subkey anew: the handle's own access does not matter.
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(read, "Sub"));
+    RegCloseKey(read);
+    RegCloseKey(setOnly);
+}
+
+TEST_F(RegistryContract, KeyNamesHoldAtMost255Characters)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Key("software\\ZZTest") }));
+    HKEY parent, key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, KEY_ALL_ACCESS, &parent));
+    // Relative to the parent: Wine's A calls refuse paths of 260 characters.
+    const std::string longest(255, 'k');
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, longest.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    char name[256];
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(parent, 0, name, 255));
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(parent, 0, name, 256));
+    EXPECT_EQ(longest, name);
+
+    const std::string tooLong(256, 'l');
+    const LONG create = RegCreateKeyExA(parent, tooLong.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (RunningOnWine())
+        // Wine takes one character more than Windows.
+        EXPECT_EQ(ERROR_SUCCESS, create);
+    else
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, create);
+    if (create == ERROR_SUCCESS)
+        RegCloseKey(key);
+    const std::string farTooLong(257, 'm');
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegCreateKeyExA(parent, farTooLong.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExA(parent, farTooLong.c_str(), 0, KEY_READ, &key));
+    RegCloseKey(parent);
+}
+
+// Links as Windows treats them (Wine's own tests of links run on Windows).
+TEST_F(RegistryContract, LinkIsFollowedUnlessOpenedAsItself)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest\\Target\\Sub", "v", "1") }));
+    const std::string target = KernelPath(HKEY_CURRENT_USER, "software\\ZZTest\\Target");
+    ASSERT_EQ(ERROR_SUCCESS, CreateRegistryLink(HKEY_CURRENT_USER, "software\\ZZTest\\Link", target));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, CreateRegistryLink(HKEY_CURRENT_USER, "software\\ZZTest\\Link", target));
+    EXPECT_TRUE(KeyExistsAs(HKEY_CURRENT_USER, "software\\ZZTest\\Link\\Sub", 0)) << "a path goes on in the target";
+
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest\\Link", 0, KEY_ALL_ACCESS, &key));
+    EXPECT_EQ(1u, SubkeyCount(key)) << "the target's";
+    RegCloseKey(key);
+
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest\\Link", REG_OPTION_OPEN_LINK,
+                                           KEY_ALL_ACCESS, &key));
+    EXPECT_EQ(0u, SubkeyCount(key)) << "a link has no subkeys of its own";
+    char name[32];
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(key, 0, name, sizeof name));
+    BYTE data[512];
+    DWORD length = sizeof name, size = sizeof data, type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumValueA(key, 0, name, &length, nullptr, &type, data, &size));
+    EXPECT_STREQ("SymbolicLinkValue", name);
+    EXPECT_EQ(static_cast<DWORD>(REG_LINK), type);
+    EXPECT_EQ(target.size() * 2, size) << "UTF-16, without a NUL";
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegSetValueExA(key, "other", 0, REG_SZ, data, 2)) << "nothing else";
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryContract, DeletingALinkByNameDeletesItsTarget)
+{
+    // The published remote-registry protocol answers ERROR_FILE_NOT_FOUND
+    // here instead; the program must not depend on either answer.
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest\\Target", "v", "1") }));
+    ASSERT_EQ(ERROR_SUCCESS, CreateRegistryLink(HKEY_CURRENT_USER, "software\\ZZTest\\Link",
+                                                KernelPath(HKEY_CURRENT_USER, "software\\ZZTest\\Target")));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_CURRENT_USER, "software\\ZZTest\\Link"));
+    EXPECT_FALSE(KeyExistsAs(HKEY_CURRENT_USER, "software\\ZZTest\\Target", 0));
+    EXPECT_TRUE(KeyExistsAs(HKEY_CURRENT_USER, "software\\ZZTest\\Link", REG_OPTION_OPEN_LINK));
+}
+
+TEST_F(RegistryContract, LinkOpenedAsItselfIsDeletedAsItself)
+{
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest\\Target", "v", "1") }));
+    ASSERT_EQ(ERROR_SUCCESS, CreateRegistryLink(HKEY_CURRENT_USER, "software\\ZZTest\\Link",
+                                                KernelPath(HKEY_CURRENT_USER, "software\\ZZTest\\Target")));
+    ASSERT_EQ(ERROR_SUCCESS, CreateRegistryLink(HKEY_CURRENT_USER, "software\\ZZTest\\Self",
+                                                KernelPath(HKEY_CURRENT_USER, "software\\ZZTest\\Self")));
+    ASSERT_EQ(ERROR_SUCCESS, CreateRegistryLink(HKEY_CURRENT_USER, "software\\ZZTest\\Dangling",
+                                                KernelPath(HKEY_CURRENT_USER, "software\\ZZTest\\None")));
+    HKEY key;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest\\Self", 0, KEY_READ, &key));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest\\Dangling", 0, KEY_READ, &key));
+
+    for (const char* link : { "software\\ZZTest\\Link", "software\\ZZTest\\Self", "software\\ZZTest\\Dangling" })
+    {
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, link, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key))
+            << link;
+        EXPECT_EQ(0, NtDeleteKey(key)) << link;
+        RegCloseKey(key);
+    }
+    EXPECT_EQ("software\\ZZTest\n"
+              "software\\ZZTest\\Target\n"
+              "software\\ZZTest\\Target : [v] type 1 = 1\\x00\n",
+              Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
 }

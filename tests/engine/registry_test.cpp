@@ -2,6 +2,7 @@
 
 #include "../../cleanup/cleanup.h"
 #include "../support/registry_dump.h"
+#include "../support/registry_links.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,7 +50,7 @@ void RemoveTestKeys(HKEY root, const char* path)
     }
     RegCloseKey(key);
     for (const std::string& name : names)
-        RegDeleteTreeA(root, (std::string(path) + (*path ? "\\" : "") + name).c_str());
+        DeleteTreeSparingLinkTargets(root, (std::string(path) + (*path ? "\\" : "") + name).c_str());
 }
 
 // The plan's own keys, and "Orlo" above the per-user ones, which the tests
@@ -57,8 +58,8 @@ void RemoveTestKeys(HKEY root, const char* path)
 void RemoveAllTestKeys()
 {
     for (const CleanupTarget& target : CleanupPlan)
-        RegDeleteTreeA(target.root, target.path);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "software\\Orlo");
+        DeleteTreeSparingLinkTargets(target.root, target.path);
+    DeleteTreeSparingLinkTargets(HKEY_CURRENT_USER, "software\\Orlo");
     RemoveTestKeys(HKEY_CLASSES_ROOT, "");
     RemoveTestKeys(HKEY_CURRENT_USER, "software");
 }
@@ -146,7 +147,7 @@ std::string RegistryTest::Dump(HKEY root, const char* path)
 bool RegistryTest::KeyExists(HKEY root, const char* path)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;

@@ -39,7 +39,7 @@ protected:
     // Every key and value below root\path (the key itself included), one line
     // each, in an order that does not depend on how the registry enumerates.
     std::string Dump(HKEY root, const char* path);
-    bool KeyExists(HKEY root, const char* path);
+    bool KeyExists(HKEY root, const char* path);  // a link counts as itself
 
     // Runs one call of the program's code, checking that it leaves no key
     // open and, on the host, that it makes no heap allocation.

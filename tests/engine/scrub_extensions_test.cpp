@@ -2,6 +2,7 @@
 #include "registry_test.h"
 
 #include "../../cleanup/cleanup.h"
+#include "../support/registry_links.h"
 
 #include <string>
 
@@ -94,7 +95,7 @@ TEST_F(ScrubTest, OnlyKeysStartingWithADotAreExtensions)
     // Only direct subkeys of HKEY_CLASSES_ROOT are looked at.
     EXPECT_EQ(".zzt7\n.zzt7\\.inner\n.zzt7\\.inner : [] type 1 = TSO5.Image\\x00\n",
               Dump(HKEY_CLASSES_ROOT, ".zzt7"));
-    RegDeleteTreeA(HKEY_CLASSES_ROOT, ".");
+    DeleteTreeSparingLinkTargets(HKEY_CLASSES_ROOT, ".");
 }
 
 // A name or value too large for the scrub's buffers cannot be a reference to

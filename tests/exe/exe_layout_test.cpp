@@ -153,10 +153,11 @@ TEST_F(ProductExe, IsA32BitGuiProgramForWindows4)
 TEST_F(ProductExe, ImportsOnlyTheAFormsItNeedsFromSystemDlls)
 {
     const std::map<std::string, std::set<std::string>> expected = {
-        { "ADVAPI32.DLL", { "RegCloseKey", "RegDeleteKeyA", "RegDeleteValueA", "RegEnumKeyA", "RegEnumKeyExA",
-                            "RegEnumValueA", "RegOpenKeyExA", "RegQueryInfoKeyA" } },
+        { "ADVAPI32.DLL", { "RegCloseKey", "RegDeleteValueA", "RegEnumKeyA", "RegEnumKeyExA", "RegEnumValueA",
+                            "RegOpenKeyExA", "RegQueryInfoKeyA" } },
         { "GDI32.DLL", { "CreateICA", "DeleteDC", "GetDeviceCaps" } },
         { "KERNEL32.DLL", { "ExitProcess", "GetCommandLineA", "GetModuleHandleA", "IsDBCSLeadByte" } },
+        { "NTDLL.DLL", { "NtDeleteKey", "RtlNtStatusToDosError" } },
         { "SHELL32.DLL", { "SHChangeNotify" } },
         { "USER32.DLL", { "DialogBoxParamA", "DispatchMessageA", "EndDialog", "GetWindowRect", "PeekMessageA",
                           "PostMessageA", "SetWindowPos", "TranslateMessage" } },

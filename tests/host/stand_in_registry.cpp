@@ -1,9 +1,12 @@
 // In-memory registry behaving as Windows does on the points the program
-// relies on: case-insensitive names stored with their case, subkeys listed
-// in case-insensitive order (folded to upper case, as Windows folds),
-// values listed in creation order, and the A calls' buffer-length rules.
+// relies on: case-insensitive names stored with their case, of at most 255
+// characters, subkeys listed in case-insensitive order (folded to upper
+// case, as Windows folds), values listed in creation order, the A calls'
+// buffer-length rules, the access a handle was opened with, and symbolic
+// links.
 #include <windows.h>
 
+#include "../../common/ntdll.h"
 #include "allocation_counter.h"
 #include "stand_in.h"
 
@@ -18,6 +21,19 @@
 
 namespace
 {
+const LONG STATUS_SUCCESS = 0;
+const LONG STATUS_BUFFER_OVERFLOW = static_cast<LONG>(0x80000005);
+const LONG STATUS_INVALID_HANDLE = static_cast<LONG>(0xC0000008);
+const LONG STATUS_INVALID_PARAMETER = static_cast<LONG>(0xC000000D);
+const LONG STATUS_ACCESS_DENIED = static_cast<LONG>(0xC0000022);
+const LONG STATUS_CANNOT_DELETE = static_cast<LONG>(0xC0000121);
+const LONG STATUS_KEY_DELETED = static_cast<LONG>(0xC000017C);
+const int KeyNameInformation = 3;
+const size_t MaxKeyNameLength = 255;
+// Windows gives up on a chain or loop of links after a bounded number of
+// hops; the exact number does not matter here.
+const int MaxLinkHops = 16;
+
 struct Value
 {
     std::string name;
@@ -30,6 +46,7 @@ struct Key : std::enable_shared_from_this<Key>
     std::string name;
     Key* parent = nullptr;
     bool deleted = false;
+    bool link = false;                          // made with REG_OPTION_CREATE_LINK
     std::vector<std::shared_ptr<Key>> subkeys;  // sorted by CompareNames
     std::vector<Value> values;                  // in creation order
 };
@@ -45,6 +62,7 @@ struct Fault
 struct HKEY__
 {
     std::shared_ptr<Key> key;
+    REGSAM access;
 };
 
 namespace
@@ -57,6 +75,10 @@ std::map<std::string, Fault> faults;
 std::map<std::string, int> callCounts;
 long long registryCalls = 0;
 std::vector<std::string> deletedKeys;
+
+// The roots' names in the kernel's namespace, which link targets use.
+const char* const ClassesRootKernelName = "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+const char* const CurrentUserKernelName = "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000";
 
 unsigned char Upper(char c)
 {
@@ -93,6 +115,14 @@ std::string UpperCased(std::string text)
     return text;
 }
 
+std::string Narrow(LPCWSTR text)
+{
+    std::string narrow;
+    for (; text != nullptr && *text != 0; ++text)
+        narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
+    return narrow;
+}
+
 // Counts the call and reports an injected failure for it, if one is due.
 bool InjectedFailure(const char* function, LONG* code)
 {
@@ -106,6 +136,11 @@ bool InjectedFailure(const char* function, LONG* code)
     return true;
 }
 
+bool IsRoot(HKEY handle)
+{
+    return handle == HKEY_CLASSES_ROOT || handle == HKEY_CURRENT_USER;
+}
+
 Key* Resolve(HKEY handle)
 {
     if (handle == HKEY_CLASSES_ROOT)
@@ -117,9 +152,17 @@ Key* Resolve(HKEY handle)
     return handle->key.get();
 }
 
-bool IsRoot(HKEY handle)
+// The key behind a handle, if the handle was opened with `needed` access.
+LONG Use(HKEY handle, REGSAM needed, Key** key)
 {
-    return handle == HKEY_CLASSES_ROOT || handle == HKEY_CURRENT_USER;
+    *key = Resolve(handle);
+    if (*key == nullptr)
+        return ERROR_INVALID_HANDLE;
+    if (!IsRoot(handle) && (handle->access & needed) != needed)
+        return ERROR_ACCESS_DENIED;
+    if ((*key)->deleted)
+        return ERROR_KEY_DELETED;
+    return ERROR_SUCCESS;
 }
 
 std::vector<std::shared_ptr<Key>>::iterator LowerBound(Key* parent, const char* name, size_t length)
@@ -138,49 +181,14 @@ Key* FindSubkey(Key* parent, const char* name, size_t length)
     return it->get();
 }
 
-// Walks `path` below `start`; creates missing levels when `create` is set.
-LONG Walk(Key* start, const char* path, bool create, Key** found, bool* created)
+Key* AddSubkey(Key* parent, const char* name, size_t length, bool link)
 {
-    Key* key = start;
-    const char* cursor = path == nullptr ? "" : path;
-    if (*cursor == '\\')
-        return ERROR_BAD_PATHNAME;
-    while (*cursor != '\0')
-    {
-        const char* end = std::strchr(cursor, '\\');
-        size_t length = end == nullptr ? std::strlen(cursor) : static_cast<size_t>(end - cursor);
-        if (length == 0)
-            return ERROR_BAD_PATHNAME;
-        Key* next = FindSubkey(key, cursor, length);
-        if (next == nullptr)
-        {
-            if (!create)
-                return ERROR_FILE_NOT_FOUND;
-            auto child = std::make_shared<Key>();
-            child->name.assign(cursor, length);
-            child->parent = key;
-            next = child.get();
-            key->subkeys.insert(LowerBound(key, cursor, length), child);
-            if (created != nullptr)
-                *created = true;
-        }
-        key = next;
-        cursor = end == nullptr ? cursor + length : end + 1;
-    }
-    *found = key;
-    return ERROR_SUCCESS;
-}
-
-bool WriteDenied(const Key* key)
-{
-    return !writeDenied.empty() && writeDenied.count(UpperCased(FullPath(key))) != 0;
-}
-
-HKEY NewHandle(Key* key)
-{
-    HKEY handle = new HKEY__{ key->shared_from_this() };
-    openHandles.insert(handle);
-    return handle;
+    auto child = std::make_shared<Key>();
+    child->name.assign(name, length);
+    child->parent = parent;
+    child->link = link;
+    parent->subkeys.insert(LowerBound(parent, name, length), child);
+    return child.get();
 }
 
 Value* FindValue(Key* key, const char* name)
@@ -194,16 +202,105 @@ Value* FindValue(Key* key, const char* name)
     return nullptr;
 }
 
-void MarkDeleted(Key* key)
+LONG Walk(Key* start, const char* path, bool create, bool linkItself, int hops, Key** found,
+          bool* created = nullptr);
+
+// The key a link points at: its SymbolicLinkValue is a kernel path, UTF-16
+// without a terminating NUL. Null for a target that does not exist, and for
+// a chain of links too long to follow (a loop among them).
+Key* LinkTarget(Key* link, int hops)
 {
-    key->deleted = true;
-    for (auto& subkey : key->subkeys)
-        MarkDeleted(subkey.get());
+    const Value* value = FindValue(link, "SymbolicLinkValue");
+    if (value == nullptr || value->type != REG_LINK || hops >= MaxLinkHops)
+        return nullptr;
+    std::string target;
+    for (size_t i = 0; i + 1 < value->data.size(); i += 2)
+        target += static_cast<char>(value->data[i + 1] == 0 && value->data[i] < 0x80 ? value->data[i] : '?');
+    const struct
+    {
+        const char* kernelName;
+        Key* root;
+    } roots[] = { { ClassesRootKernelName, classesRoot.get() }, { CurrentUserKernelName, currentUser.get() } };
+    for (const auto& root : roots)
+    {
+        size_t length = std::strlen(root.kernelName);
+        if (CompareNames(target.data(), std::min(length, target.size()), root.kernelName, length) != 0)
+            continue;
+        if (target.size() == length)
+            return root.root;
+        if (target[length] != '\\')
+            continue;
+        Key* key;
+        return Walk(root.root, target.c_str() + length + 1, false, false, hops + 1, &key) == ERROR_SUCCESS ? key
+                                                                                                   : nullptr;
+    }
+    return nullptr;
+}
+
+// Walks `path` below `start`, creating missing levels when `create` is set.
+// Links on the way are followed; the last level's own link too, unless
+// `linkItself` asks for the link.
+LONG Walk(Key* start, const char* path, bool create, bool linkItself, int hops, Key** found, bool* created)
+{
+    const char* cursor = path == nullptr ? "" : path;
+    Key* key = start;
+    if (*cursor != '\0' && key->link && (key = LinkTarget(key, hops)) == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (*cursor == '\\')
+        return ERROR_BAD_PATHNAME;
+    while (*cursor != '\0')
+    {
+        const char* end = std::strchr(cursor, '\\');
+        size_t length = end == nullptr ? std::strlen(cursor) : static_cast<size_t>(end - cursor);
+        if (length == 0)
+            return ERROR_BAD_PATHNAME;
+        if (length > MaxKeyNameLength)
+            return ERROR_INVALID_PARAMETER;
+        Key* next = FindSubkey(key, cursor, length);
+        if (next == nullptr)
+        {
+            if (!create)
+                return ERROR_FILE_NOT_FOUND;
+            next = AddSubkey(key, cursor, length, false);
+            if (created != nullptr)
+                *created = true;
+        }
+        const bool last = end == nullptr;
+        cursor = last ? cursor + length : end + 1;
+        if (next->link && !(last && linkItself) && (next = LinkTarget(next, hops)) == nullptr)
+            return ERROR_FILE_NOT_FOUND;
+        key = next;
+    }
+    *found = key;
+    return ERROR_SUCCESS;
+}
+
+bool WriteDenied(const Key* key)
+{
+    return !writeDenied.empty() && writeDenied.count(UpperCased(FullPath(key))) != 0;
+}
+
+HKEY NewHandle(Key* key, REGSAM access)
+{
+    HKEY handle = new HKEY__{ key->shared_from_this(), access };
+    openHandles.insert(handle);
+    return handle;
 }
 
 void Unlink(Key* key)
 {
+    key->deleted = true;
     key->parent->subkeys.erase(LowerBound(key->parent, key->name.data(), key->name.size()));
+}
+
+// The key's name in the kernel's namespace, as NtQueryKey reports it.
+std::string KernelName(const Key* key)
+{
+    if (key == classesRoot.get())
+        return ClassesRootKernelName;
+    if (key == currentUser.get())
+        return CurrentUserKernelName;
+    return KernelName(key->parent) + "\\" + key->name;
 }
 
 // Copies `text` into an A-call name buffer of `*capacity` bytes: it fits when
@@ -240,6 +337,68 @@ LONG CopyData(const Value& value, LPDWORD type, LPBYTE data, LPDWORD size)
     return result;
 }
 
+LONG CreateKey(HKEY hKey, const std::string& subKey, DWORD options, REGSAM access, PHKEY phkResult,
+               LPDWORD disposition)
+{
+    Key* parent;
+    LONG status = Use(hKey, KEY_CREATE_SUB_KEY, &parent);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (phkResult == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    Key* key;
+    bool created = false;
+    if (options & REG_OPTION_CREATE_LINK)
+    {
+        // The levels above are made as ordinary keys; the last one must be new.
+        size_t split = subKey.rfind('\\');
+        std::string above = split == std::string::npos ? "" : subKey.substr(0, split);
+        std::string name = split == std::string::npos ? subKey : subKey.substr(split + 1);
+        status = Walk(parent, above.c_str(), true, false, 0, &parent);
+        if (status != ERROR_SUCCESS)
+            return status;
+        if (name.empty() || name.size() > MaxKeyNameLength)
+            return ERROR_INVALID_PARAMETER;
+        if (FindSubkey(parent, name.data(), name.size()) != nullptr)
+            return ERROR_ALREADY_EXISTS;
+        key = AddSubkey(parent, name.data(), name.size(), true);
+        created = true;
+    }
+    else
+    {
+        status = Walk(parent, subKey.c_str(), true, (options & REG_OPTION_OPEN_LINK) != 0, 0, &key, &created);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    *phkResult = NewHandle(key, access);
+    if (disposition != nullptr)
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG SetValue(HKEY hKey, const std::string& name, DWORD type, const BYTE* data, DWORD size)
+{
+    Key* key;
+    LONG status = Use(hKey, KEY_SET_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    // A link holds its target and nothing else.
+    if (key->link && (name != "SymbolicLinkValue" || type != REG_LINK))
+        return ERROR_ACCESS_DENIED;
+    std::vector<BYTE> bytes(data, data + (data == nullptr ? 0 : size));
+    // A new value goes last; an existing one keeps its place.
+    if (Value* value = FindValue(key, name.c_str()))
+    {
+        value->type = type;
+        value->data = std::move(bytes);
+    }
+    else
+    {
+        key->values.push_back(Value{ name, type, std::move(bytes) });
+    }
+    return ERROR_SUCCESS;
+}
+
 #define STAND_IN_ENTRY()                         \
     AllocationCounter::StandInScope standInScope; \
     LONG injected;                               \
@@ -248,42 +407,37 @@ LONG CopyData(const Value& value, LPDWORD type, LPBYTE data, LPDWORD size)
 
 }  // namespace
 
-LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
+LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
 {
     STAND_IN_ENTRY();
-    Key* parent = Resolve(hKey);
-    if (parent == nullptr || phkResult == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (parent->deleted)
-        return ERROR_KEY_DELETED;
+    Key* parent;
+    LONG status = Use(hKey, 0, &parent);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (phkResult == nullptr)
+        return ERROR_INVALID_PARAMETER;
     Key* key;
-    LONG status = Walk(parent, lpSubKey, false, &key, nullptr);
+    status = Walk(parent, lpSubKey, false, (ulOptions & REG_OPTION_OPEN_LINK) != 0, 0, &key);
     if (status != ERROR_SUCCESS)
         return status;
     if ((samDesired & ~static_cast<REGSAM>(KEY_READ)) != 0 && WriteDenied(key))
         return ERROR_ACCESS_DENIED;
-    *phkResult = NewHandle(key);
+    *phkResult = NewHandle(key, samDesired);
     return ERROR_SUCCESS;
 }
 
-LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
-                            PHKEY phkResult, LPDWORD lpdwDisposition)
+LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
+                            LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     STAND_IN_ENTRY();
-    Key* parent = Resolve(hKey);
-    if (parent == nullptr || phkResult == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (parent->deleted)
-        return ERROR_KEY_DELETED;
-    Key* key;
-    bool created = false;
-    LONG status = Walk(parent, lpSubKey, true, &key, &created);
-    if (status != ERROR_SUCCESS)
-        return status;
-    *phkResult = NewHandle(key);
-    if (lpdwDisposition != nullptr)
-        *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    return ERROR_SUCCESS;
+    return CreateKey(hKey, lpSubKey == nullptr ? "" : lpSubKey, dwOptions, samDesired, phkResult, lpdwDisposition);
+}
+
+LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
+                            LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
+{
+    STAND_IN_ENTRY();
+    return CreateKey(hKey, Narrow(lpSubKey), dwOptions, samDesired, phkResult, lpdwDisposition);
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey)
@@ -303,11 +457,10 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
                              PFILETIME lpftLastWriteTime)
 {
     STAND_IN_ENTRY();
-    Key* key = Resolve(hKey);
-    if (key == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (key->deleted)
-        return ERROR_KEY_DELETED;
+    Key* key;
+    LONG status = Use(hKey, 0, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
     if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass != 0)
         lpClass[0] = '\0';
     if (lpcchClass != nullptr)
@@ -343,14 +496,13 @@ namespace
 {
 LONG EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, PFILETIME lpftLastWriteTime)
 {
-    Key* key = Resolve(hKey);
-    if (key == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (key->deleted)
-        return ERROR_KEY_DELETED;
+    Key* key;
+    LONG status = Use(hKey, KEY_ENUMERATE_SUB_KEYS, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
     if (dwIndex >= key->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
-    LONG status = CopyName(key->subkeys[dwIndex]->name, lpName, lpcchName);
+    status = CopyName(key->subkeys[dwIndex]->name, lpName, lpcchName);
     if (status == ERROR_SUCCESS && lpftLastWriteTime != nullptr)
         *lpftLastWriteTime = FILETIME{ 0, 0 };
     return status;
@@ -380,11 +532,10 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData)
 {
     STAND_IN_ENTRY();
-    Key* key = Resolve(hKey);
-    if (key == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (key->deleted)
-        return ERROR_KEY_DELETED;
+    Key* key;
+    LONG status = Use(hKey, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
     if (dwIndex >= key->values.size())
         return ERROR_NO_MORE_ITEMS;
     const Value& value = key->values[dwIndex];
@@ -394,58 +545,36 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     return CopyData(value, lpType, lpData, lpcbData);
 }
 
+// The handle's own access does not matter: the key is opened anew, and a
+// link on the way, the last level's included, is followed.
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
     STAND_IN_ENTRY();
-    Key* parent = Resolve(hKey);
-    if (parent == nullptr || lpSubKey == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (parent->deleted)
-        return ERROR_KEY_DELETED;
+    Key* parent;
+    LONG status = Use(hKey, 0, &parent);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (lpSubKey == nullptr)
+        return ERROR_INVALID_PARAMETER;
     Key* key;
-    LONG status = Walk(parent, lpSubKey, false, &key, nullptr);
+    status = Walk(parent, lpSubKey, false, false, 0, &key);
     if (status != ERROR_SUCCESS)
         return status;
     // Roots cannot go, nor can a key that still has subkeys.
     if (key->parent == nullptr || !key->subkeys.empty() || WriteDenied(key))
         return ERROR_ACCESS_DENIED;
     deletedKeys.push_back(FullPath(key));
-    key->deleted = true;
     Unlink(key);
-    return ERROR_SUCCESS;
-}
-
-LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
-{
-    STAND_IN_ENTRY();
-    Key* parent = Resolve(hKey);
-    if (parent == nullptr)
-        return ERROR_INVALID_HANDLE;
-    Key* key;
-    LONG status = Walk(parent, lpSubKey, false, &key, nullptr);
-    if (status != ERROR_SUCCESS)
-        return status;
-    // With no subkey named, the key stays and loses its contents.
-    for (auto& subkey : key->subkeys)
-        MarkDeleted(subkey.get());
-    key->subkeys.clear();
-    key->values.clear();
-    if (lpSubKey != nullptr && *lpSubKey != '\0' && key->parent != nullptr)
-    {
-        key->deleted = true;
-        Unlink(key);
-    }
     return ERROR_SUCCESS;
 }
 
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
     STAND_IN_ENTRY();
-    Key* key = Resolve(hKey);
-    if (key == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (key->deleted)
-        return ERROR_KEY_DELETED;
+    Key* key;
+    LONG status = Use(hKey, KEY_SET_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
     Value* value = FindValue(key, lpValueName);
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
@@ -456,38 +585,98 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
 {
     STAND_IN_ENTRY();
-    Key* key = Resolve(hKey);
-    if (key == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (key->deleted)
-        return ERROR_KEY_DELETED;
-    std::vector<BYTE> data(lpData, lpData + (lpData == nullptr ? 0 : cbData));
-    // A new value goes last; an existing one keeps its place.
-    if (Value* value = FindValue(key, lpValueName))
-    {
-        value->type = dwType;
-        value->data = std::move(data);
-    }
-    else
-    {
-        key->values.push_back(Value{ lpValueName == nullptr ? "" : lpValueName, dwType, std::move(data) });
-    }
-    return ERROR_SUCCESS;
+    return SetValue(hKey, lpValueName == nullptr ? "" : lpValueName, dwType, lpData, cbData);
+}
+
+LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
+{
+    STAND_IN_ENTRY();
+    return SetValue(hKey, Narrow(lpValueName), dwType, lpData, cbData);
 }
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData)
 {
     STAND_IN_ENTRY();
-    Key* key = Resolve(hKey);
-    if (key == nullptr)
-        return ERROR_INVALID_HANDLE;
-    if (key->deleted)
-        return ERROR_KEY_DELETED;
+    Key* key;
+    LONG status = Use(hKey, KEY_QUERY_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
     const Value* value = FindValue(key, lpValueName);
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     return CopyData(*value, lpType, lpData, lpcbData);
+}
+
+// The key behind the handle goes, a link as itself.
+extern "C" LONG WINAPI NtDeleteKey(HANDLE KeyHandle)
+{
+    STAND_IN_ENTRY();
+    HKEY handle = static_cast<HKEY>(KeyHandle);
+    Key* key;
+    switch (Use(handle, DELETE, &key))
+    {
+    case ERROR_SUCCESS:
+        break;
+    case ERROR_ACCESS_DENIED:
+        return STATUS_ACCESS_DENIED;
+    case ERROR_KEY_DELETED:
+        return STATUS_KEY_DELETED;
+    default:
+        return STATUS_INVALID_HANDLE;
+    }
+    if (key->parent == nullptr || WriteDenied(key))
+        return STATUS_ACCESS_DENIED;
+    if (!key->subkeys.empty())
+        return STATUS_CANNOT_DELETE;
+    deletedKeys.push_back(FullPath(key));
+    Unlink(key);
+    return STATUS_SUCCESS;
+}
+
+// Only KeyNameInformation: the length in bytes, then the UTF-16 name.
+extern "C" LONG WINAPI NtQueryKey(HANDLE KeyHandle, int KeyInformationClass, PVOID KeyInformation, ULONG Length,
+                                  PULONG ResultLength)
+{
+    STAND_IN_ENTRY();
+    Key* key;
+    if (Use(static_cast<HKEY>(KeyHandle), 0, &key) != ERROR_SUCCESS)
+        return STATUS_INVALID_HANDLE;
+    if (KeyInformationClass != KeyNameInformation || ResultLength == nullptr)
+        return STATUS_INVALID_PARAMETER;
+    const std::string name = KernelName(key);
+    const ULONG nameBytes = static_cast<ULONG>(name.size() * sizeof(WCHAR));
+    *ResultLength = sizeof(ULONG) + nameBytes;
+    if (Length < *ResultLength)
+        return STATUS_BUFFER_OVERFLOW;
+    BYTE* out = static_cast<BYTE*>(KeyInformation);
+    std::memcpy(out, &nameBytes, sizeof nameBytes);
+    for (size_t i = 0; i < name.size(); ++i)
+    {
+        WCHAR c = static_cast<unsigned char>(name[i]);
+        std::memcpy(out + sizeof(ULONG) + i * sizeof c, &c, sizeof c);
+    }
+    return STATUS_SUCCESS;
+}
+
+extern "C" ULONG WINAPI RtlNtStatusToDosError(LONG status)
+{
+    switch (status)
+    {
+    case STATUS_SUCCESS:
+        return ERROR_SUCCESS;
+    case STATUS_ACCESS_DENIED:
+    case STATUS_CANNOT_DELETE:
+        return ERROR_ACCESS_DENIED;
+    case STATUS_KEY_DELETED:
+        return ERROR_KEY_DELETED;
+    case STATUS_INVALID_HANDLE:
+        return ERROR_INVALID_HANDLE;
+    case STATUS_INVALID_PARAMETER:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_MR_MID_NOT_FOUND;  // what Windows answers for a status it has no code for
+    }
 }
 
 namespace StandIn

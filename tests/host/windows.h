@@ -30,6 +30,12 @@ typedef LONG_PTR LRESULT;
 typedef DWORD REGSAM;
 typedef LONG LSTATUS;
 typedef void* LPSECURITY_ATTRIBUTES;
+typedef void* HANDLE;
+typedef uint32_t ULONG;
+typedef ULONG* PULONG;
+typedef void* PVOID;
+typedef char16_t WCHAR;  // UTF-16, as on Windows
+typedef const WCHAR* LPCWSTR;
 
 struct HKEY__;
 typedef HKEY__* HKEY;
@@ -92,12 +98,18 @@ typedef struct tagMSG
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_KEY_DELETED 1018L
 
+#define DELETE 0x00010000
 #define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
 #define KEY_ENUMERATE_SUB_KEYS 0x0008
 #define KEY_NOTIFY 0x0010
 #define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
 
 #define REG_NONE 0
@@ -105,7 +117,10 @@ typedef struct tagMSG
 #define REG_EXPAND_SZ 2
 #define REG_BINARY 3
 #define REG_DWORD 4
+#define REG_LINK 6
 #define REG_OPTION_NON_VOLATILE 0
+#define REG_OPTION_CREATE_LINK 0x0002
+#define REG_OPTION_OPEN_LINK 0x0008
 #define REG_CREATED_NEW_KEY 1
 #define REG_OPENED_EXISTING_KEY 2
 
@@ -140,10 +155,14 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
 LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                            REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                            LPDWORD lpdwDisposition);
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
-LONG WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                           DWORD cbData);
+LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                            DWORD cbData);
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData);

@@ -45,7 +45,7 @@ void DumpKey(HKEY key, const std::string& path, std::vector<std::string>* lines)
         if (RegEnumKeyExA(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         HKEY subkey;
-        if (RegOpenKeyExA(key, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, &subkey) != ERROR_SUCCESS)
         {
             lines->push_back(path + "\\" + name + " (cannot be opened)");
             continue;
@@ -59,7 +59,7 @@ void DumpKey(HKEY key, const std::string& path, std::vector<std::string>* lines)
 std::string DumpRegistryTree(HKEY root, const char* path)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
         return "(missing)\n";
     std::vector<std::string> lines;
     DumpKey(key, path, &lines);
