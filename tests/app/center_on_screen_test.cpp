@@ -17,7 +17,12 @@ protected:
         HWND window = StandIn::MakeWindow(rect);
         CenterOnScreen(window);
         EXPECT_EQ(0, StandIn::OpenInformationContexts());
-        EXPECT_EQ(1u, StandIn::WindowMoves().size());
+        if (StandIn::WindowMoves().size() != 1)
+        {
+            ADD_FAILURE() << StandIn::WindowMoves().size() << " moves instead of 1";
+            StandIn::Reset();
+            return StandIn::WindowMove{};
+        }
         StandIn::WindowMove move = StandIn::WindowMoves().back();
         EXPECT_EQ(window, move.window);
         EXPECT_EQ(nullptr, move.insertAfter);

@@ -48,6 +48,7 @@ protected:
             EXPECT_EQ(static_cast<UINT>(SHCNF_IDLIST), notice.flags);
             EXPECT_EQ(nullptr, notice.item1);
             EXPECT_EQ(nullptr, notice.item2);
+            EXPECT_EQ(StandIn::DeletedKeys().size(), notice.keysDeletedBefore) << "told before the cleanup ended";
             ++count;
         }
         return count;

@@ -44,6 +44,19 @@ TEST_F(DeleteKeyTreeTest, DeepAndWideTreeGoes)
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Deep"));
 }
 
+TEST_F(DeleteKeyTreeTest, LongestNamesAndDeepestTreeGo)
+{
+    // 255 characters and the NUL fill what a name can take.
+    ASSERT_EQ(ERROR_SUCCESS, SeedLevels(HKEY_CLASSES_ROOT, "ZZTest.Long", { std::string(255, 'n'), "x" }));
+    // 512 levels, the deepest tree Windows holds.
+    ASSERT_EQ(ERROR_SUCCESS, SeedLevels(HKEY_CLASSES_ROOT, "ZZTest.Deepest", std::vector<std::string>(511, "d")));
+
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Long"); }));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Long"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Deepest"); }));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Deepest"));
+}
+
 TEST_F(DeleteKeyTreeTest, MultiLevelPathDeletesOnlyItsLastLevel)
 {
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, {

@@ -7,6 +7,7 @@ TEST(EqualNoCase, FoldsAsciiLettersOnly)
     EXPECT_TRUE(EqualNoCase("TSO5.Image", "tso5.IMAGE"));
     EXPECT_TRUE(EqualNoCase("-UnWise", "-unwise"));
     EXPECT_TRUE(EqualNoCase("", ""));
+    EXPECT_TRUE(EqualNoCase("AZ", "az")) << "both ends of the alphabet";
     // Pairs that differ by 0x20 but are not letters stay different.
     EXPECT_FALSE(EqualNoCase("[", "{"));
     EXPECT_FALSE(EqualNoCase("@", "`"));

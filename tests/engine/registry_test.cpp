@@ -127,6 +127,22 @@ LONG RegistryTest::SetRawValue(HKEY root, const char* key, const char* name, DWO
     return status;
 }
 
+LONG RegistryTest::SeedLevels(HKEY root, const char* base, const std::vector<std::string>& levels)
+{
+    HKEY key;
+    LONG status = RegCreateKeyExA(root, base, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (size_t i = 0; status == ERROR_SUCCESS && i < levels.size(); ++i)
+    {
+        HKEY next;
+        status = RegCreateKeyExA(key, levels[i].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr);
+        RegCloseKey(key);
+        key = next;
+    }
+    if (status == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return status;
+}
+
 LONG RegistryTest::Seed(HKEY root, std::initializer_list<SeedValue> values)
 {
     for (const SeedValue& value : values)

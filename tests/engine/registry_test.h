@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 struct SeedValue
 {
@@ -35,6 +36,9 @@ protected:
     // Creates the keys and values in order; returns the first failing code.
     LONG Seed(HKEY root, std::initializer_list<SeedValue> values);
     LONG SetRawValue(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size);
+    // Creates root\base, then each level inside the one before, one call
+    // per level: Wine's A calls refuse paths of 260 characters and more.
+    LONG SeedLevels(HKEY root, const char* base, const std::vector<std::string>& levels);
 
     // Every key and value below root\path (the key itself included), one line
     // each, in an order that does not depend on how the registry enumerates.

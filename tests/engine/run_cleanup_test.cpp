@@ -62,8 +62,10 @@ TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReference)
         Sz(".zztb", "", "tso5.bild"), Sz(".zztb", "Alt", "Flickard.Animation"),
         Sz(".zztc", "", "ZZTest.Unrelated"), ExpandSz(".zztc", "Expand", "Anim.Document"),
         Sz(".zztd", "", "Image.Document "),
+        Sz(".zzth", "", "software\\Orlo\\Tessaro 5"), Sz(".zzth", "Other", "SOFTWARE\\orlo\\flickard"),
         Sz("ZZTest.Unrelated", "", "TSO5.Image"),
     }));
+    const std::string userPaths = Dump(HKEY_CLASSES_ROOT, ".zzth");
 
     Engine([] { RunCleanup(); });
 
@@ -77,6 +79,7 @@ TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReference)
               ".zztc : [] type 1 = ZZTest.Unrelated\\x00\n",
               Dump(HKEY_CLASSES_ROOT, ".zztc"));
     EXPECT_EQ(".zztd\n.zztd : [] type 1 = Image.Document \\x00\n", Dump(HKEY_CLASSES_ROOT, ".zztd"));
+    EXPECT_EQ(userPaths, Dump(HKEY_CLASSES_ROOT, ".zzth")) << "only class identifiers are scrubbed";
     EXPECT_EQ("ZZTest.Unrelated\nZZTest.Unrelated : [] type 1 = TSO5.Image\\x00\n",
               Dump(HKEY_CLASSES_ROOT, "ZZTest.Unrelated"));
 }

@@ -34,9 +34,11 @@ TEST_F(ScrubTest, RemovesTheMatchingDefaultValueWhateverItsCase)
 TEST_F(ScrubTest, RemovesOneMatchPerKeyAndCall)
 {
     // Created in name order, so Windows' creation order and Wine's name
-    // order agree on which match comes first.
+    // order agree on which match comes first. In .zzt2b another value
+    // stands between the two matches.
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
         Sz(".zzt2", "", "Anim.Document"), Sz(".zzt2", "Alt", "ANIM.DOCUMENT"), Sz(".zzt2", "Other", "x"),
+        Sz(".zzt2b", "", "Anim.Document"), Sz(".zzt2b", "Middle", "x"), Sz(".zzt2b", "Zed", "anim.document"),
     }));
 
     Engine([] { Scrub("Anim.Document"); });
@@ -44,6 +46,10 @@ TEST_F(ScrubTest, RemovesOneMatchPerKeyAndCall)
               ".zzt2 : [Alt] type 1 = ANIM.DOCUMENT\\x00\n"
               ".zzt2 : [Other] type 1 = x\\x00\n",
               Dump(HKEY_CLASSES_ROOT, ".zzt2"));
+    EXPECT_EQ(".zzt2b\n"
+              ".zzt2b : [Middle] type 1 = x\\x00\n"
+              ".zzt2b : [Zed] type 1 = anim.document\\x00\n",
+              Dump(HKEY_CLASSES_ROOT, ".zzt2b"));
 
     Engine([] { Scrub("Anim.Document"); });
     EXPECT_EQ(".zzt2\n"
@@ -121,15 +127,18 @@ TEST_F(ScrubTest, LongValueDoesNotEndTheScan)
 {
     const std::string longData = std::string(100, 'd');  // 101 bytes with its NUL
     const std::string longName = "A" + std::string(99, 'n');  // 100 characters
+    const std::string longestName = "A" + std::string(98, 'n');  // 99 characters, read normally
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
         Sz(".zzt8", "A", longData.c_str()), Sz(".zzt8", "B", "TSO5.BrowserFile"),
         Sz(".zzt9", longName.c_str(), "TSO5.BrowserFile"), Sz(".zzt9", "B", "TSO5.BrowserFile"),
+        Sz(".zzt11", longestName.c_str(), "TSO5.BrowserFile"),
     }));
 
     Engine([] { Scrub("TSO5.BrowserFile"); });
     EXPECT_EQ(".zzt8\n.zzt8 : [A] type 1 = " + longData + "\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zzt8"));
     EXPECT_EQ(".zzt9\n.zzt9 : [" + longName + "] type 1 = TSO5.BrowserFile\\x00\n",
               Dump(HKEY_CLASSES_ROOT, ".zzt9"));
+    EXPECT_EQ(".zzt11\n", Dump(HKEY_CLASSES_ROOT, ".zzt11"));
 }
 
 TEST_F(ScrubTest, ClassOfExactlyBufferSizeStillMatches)

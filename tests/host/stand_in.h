@@ -65,6 +65,7 @@ struct ShellNotification
     UINT flags;
     const void* item1;
     const void* item2;
+    size_t keysDeletedBefore;  // DeletedKeys().size() when the shell was told
 };
 const std::vector<ShellNotification>& ShellNotifications();
 

@@ -140,7 +140,8 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
 void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, const void* dwItem1, const void* dwItem2)
 {
     AllocationCounter::StandInScope scope;
-    notifications.push_back(StandIn::ShellNotification{ wEventId, uFlags, dwItem1, dwItem2 });
+    notifications.push_back(
+        StandIn::ShellNotification{ wEventId, uFlags, dwItem1, dwItem2, StandIn::DeletedKeys().size() });
 }
 
 namespace StandIn
