@@ -2,10 +2,12 @@
 // is copied into a heap block of exactly its size, so a read past its NUL
 // is reported.
 #include "../../app/command_line.h"
+#include "command_line_cases.h"
 #include "stand_in.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,62 +23,58 @@ std::string Tail(const std::string& commandLine)
     return tail;
 }
 
+std::string Printable(const char* text)
+{
+    std::string printable;
+    for (; *text != '\0'; ++text)
+    {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, *text >= 0x20 && *text < 0x7f ? "%c" : "\\x%02x",
+                       static_cast<unsigned char>(*text));
+        printable += escape;
+    }
+    return printable;
+}
+
 class CommandLineTailTest : public ::testing::Test
 {
 protected:
     void SetUp() override { StandIn::Reset(); }
+
+    template <size_t N>
+    void ExpectTails(const CommandLineCase (&cases)[N])
+    {
+        for (const CommandLineCase& c : cases)
+        {
+            StandIn::SetDoubleByteCodePage(c.doubleByte);
+            EXPECT_EQ(c.tail, Tail(c.commandLine)) << "[" << Printable(c.commandLine) << "]"
+                                                   << (c.doubleByte ? " in code page 932" : "");
+        }
+    }
 };
 }  // namespace
 
 TEST_F(CommandLineTailTest, UnquotedPathEndsAtTheFirstBlankOrControlByte)
 {
-    EXPECT_EQ("-unwise", Tail("SettingsCleanup.exe -unwise"));
-    EXPECT_EQ("-unwise", Tail("C:\\x\\setup.exe\t-unwise"));
-    EXPECT_EQ("-unwise", Tail("setup.exe\x01\x1f -unwise"));
-    EXPECT_EQ("", Tail("setup.exe"));
-    EXPECT_EQ("", Tail("setup.exe   "));
-    // A byte above 0x7f is part of the path, as is a quote inside it.
-    EXPECT_EQ("-unwise", Tail("C:\\Caf\xe9\\a\"b.exe -unwise"));
-    EXPECT_EQ("\x7f-unwise", Tail("setup.exe \x7f-unwise"));
+    ExpectTails(UnquotedPathCases);
 }
 
 TEST_F(CommandLineTailTest, LeadingBlankMeansAnEmptyPath)
 {
-    EXPECT_EQ("-unwise", Tail(" -unwise"));
-    EXPECT_EQ("-unwise", Tail("\t\t-unwise"));
-    EXPECT_EQ("", Tail(""));
-    EXPECT_EQ("", Tail("   "));
+    ExpectTails(LeadingBlankCases);
 }
 
 TEST_F(CommandLineTailTest, QuotedPathRunsToTheClosingQuote)
 {
-    EXPECT_EQ("-unwise", Tail("\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\" -unwise"));
-    EXPECT_EQ("-unwise", Tail("\"C:\\setup.exe\"-unwise"));
-    EXPECT_EQ("-unwise x", Tail("\"setup.exe\"  -unwise x"));
-    EXPECT_EQ("-unwise  ", Tail("\"setup.exe\" -unwise  "));
-    EXPECT_EQ("", Tail("\"C:\\Program Files\\never closed -unwise"));
-    EXPECT_EQ("", Tail("\""));
-    EXPECT_EQ("-unwise", Tail("\"\" -unwise"));
-    // Only the first quote pair is the path.
-    EXPECT_EQ("\"-unwise\"", Tail("\"a b\" \"-unwise\""));
+    ExpectTails(QuotedPathCases);
 }
 
 TEST_F(CommandLineTailTest, DoubleByteTrailIsNeverTakenForTheClosingQuote)
 {
-    // In code page 932, 0x81 0x22 is one character.
-    const std::string path = "\"C:\\\x81\"\\setup.exe\" -unwise";
-    EXPECT_EQ("\\setup.exe\" -unwise", Tail(path)) << "without a double-byte code page, 0x22 closes";
-    StandIn::SetDoubleByteCodePage(true);
-    EXPECT_EQ("-unwise", Tail(path));
-    // Outside the quotes a lead byte is just part of an unquoted path.
-    EXPECT_EQ("-unwise", Tail("C:\\\x81\x40.exe -unwise"));
+    ExpectTails(DoubleByteCases);
 }
 
 TEST_F(CommandLineTailTest, LeadByteAtTheEndDoesNotReadPastTheString)
 {
-    StandIn::SetDoubleByteCodePage(true);
-    EXPECT_EQ("", Tail("\"abc\x81"));
-    EXPECT_EQ("", Tail("\"\x81"));
-    EXPECT_EQ("", Tail("\"\x81\x81\x81"));
-    EXPECT_EQ("x", Tail("\"\x81\"\" x"));
+    ExpectTails(LeadByteAtTheEndCases);
 }

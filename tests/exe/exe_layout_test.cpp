@@ -150,6 +150,24 @@ TEST_F(ProductExe, IsA32BitGuiProgramForWindows4)
     EXPECT_LE(pe->bytes.size(), 48u * 1024) << "size budget";
 }
 
+// Nothing in the file depends on when it was built: the same sources and
+// tools give the same bytes.
+TEST_F(ProductExe, CarriesNoTimeStampAndTheChecksumOfItsBytes)
+{
+    EXPECT_EQ(0u, pe->timeDateStamp);
+    // The image checksum: 16-bit words summed with their carries folded
+    // back, the checksum field itself left out, plus the file's length.
+    uint32_t sum = 0;
+    for (size_t at = 0; at < pe->bytes.size(); at += 2)
+    {
+        if (at >= pe->checkSumOffset && at < pe->checkSumOffset + 4)
+            continue;
+        sum += pe->bytes[at] | (at + 1 < pe->bytes.size() ? pe->bytes[at + 1] << 8 : 0);
+        sum = (sum & 0xffff) + (sum >> 16);
+    }
+    EXPECT_EQ((sum & 0xffff) + (sum >> 16) + static_cast<uint32_t>(pe->bytes.size()), pe->checkSum);
+}
+
 TEST_F(ProductExe, ImportsOnlyTheAFormsItNeedsFromSystemDlls)
 {
     const std::map<std::string, std::set<std::string>> expected = {

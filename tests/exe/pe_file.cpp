@@ -115,6 +115,9 @@ PeFile ReadPeFile(const std::string& path)
     const size_t coff = r.U32(0x3c) + 4;
     const size_t optional = coff + 20;
     pe.machine = static_cast<uint16_t>(r.U16(coff));
+    pe.timeDateStamp = r.U32(coff + 4);
+    pe.checkSumOffset = optional + 64;
+    pe.checkSum = r.U32(pe.checkSumOffset);
     pe.optionalMagic = static_cast<uint16_t>(r.U16(optional));
     pe.majorOsVersion = static_cast<uint16_t>(r.U16(optional + 40));
     pe.minorOsVersion = static_cast<uint16_t>(r.U16(optional + 42));

@@ -15,6 +15,9 @@ struct PeFile
     uint16_t subsystem = 0;
     uint16_t majorOsVersion = 0, minorOsVersion = 0;
     uint16_t majorSubsystemVersion = 0, minorSubsystemVersion = 0;
+    uint32_t timeDateStamp = 0;
+    uint32_t checkSum = 0;
+    size_t checkSumOffset = 0;  // where the checksum field sits in the file
     std::map<std::string, std::vector<std::string>> imports;  // DLL (upper case) -> functions
     struct Resource
     {
