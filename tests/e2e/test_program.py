@@ -91,6 +91,14 @@ def build_installer():
     return setup
 
 
+def recorded():
+    """What the uninstaller wrote to RESULT so far."""
+    if not os.path.exists(RESULT):
+        return ""
+    with open(RESULT) as f:
+        return f.read()
+
+
 def pixels(path, rect):
     """(r, g, b) of every pixel of `rect` = (left, top, right, bottom) in a screenshot."""
     left, top, right, bottom = rect
@@ -296,7 +304,8 @@ class ProgramTest(unittest.TestCase):
         for answer, code in [("ALT+Y", 1), ("ALT+N", 0)]:
             with self.subTest(answer=answer):
                 session.import_reg(sample_registry.removal_reg())
-                installer = session.start_process(windows_path(setup), '"%s" /S /D=%s' % (windows_path(setup), install_dir))
+                installer = session.start_process(windows_path(setup),
+                                                  '"%s" /S /D=%s' % (windows_path(setup), install_dir))
                 self.assertEqual(0, installer.wait())
                 self.assertEqual(sample, self.registry(), "the installer wrote the sample")
                 if os.path.exists(RESULT):
@@ -308,10 +317,9 @@ class ProgramTest(unittest.TestCase):
                 self.run_ = session.start_process(uninstaller, '"%s" /S _?=%s' % (uninstaller, install_dir))
                 self.answer(self.confirm_dialog(), answer)
                 # The result is the uninstaller's last step.
-                self.assertTrue(wait_until(lambda: os.path.exists(RESULT), timeout=120), "the uninstaller did not end")
+                self.assertTrue(wait_until(lambda: recorded() != "", timeout=120), "the uninstaller did not end")
                 self.run_.wait()
-                with open(RESULT) as f:
-                    self.assertEqual("exit %d" % code, f.read())
+                self.assertEqual("exit %d" % code, recorded())
                 expected = sample_registry.expected_after_cleanup(sample) if code == 1 else sample
                 self.assertEqual(expected, self.registry())
                 self.assertEqual(["uninstall.exe"], os.listdir(files), "the uninstaller removed its files")
