@@ -13,3 +13,6 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 // Moves a top-level window to the middle of the whole display.
 void CenterOnScreen(HWND window);
+
+// Tells the shell that file associations changed; silent when it cannot.
+void NotifyAssociationsChanged();

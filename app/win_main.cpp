@@ -3,8 +3,6 @@
 #include "../common/equal_no_case.h"
 #include "../res/resource.h"
 
-#include <shlobj.h>
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLineTail, int)
 {
     if (!EqualNoCase(commandLineTail, "-unwise"))
@@ -18,6 +16,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLineTail, int)
     if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), NULL, ProgressDialogProc, 0) == -1)
         RunCleanup();
 
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, NULL, NULL);
+    NotifyAssociationsChanged();
     return 1;
 }

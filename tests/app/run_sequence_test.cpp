@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+extern "C" void ProgramEntry();
+
 namespace
 {
 class RunSequenceTest : public ::testing::Test
@@ -56,6 +58,23 @@ protected:
 };
 
 const WPARAM StartCommand = CMD_START_CLEANUP;
+const std::string SystemFolder = StandIn::SystemDirectory();
+
+// The events of a run up to the first dialog.
+std::vector<std::string> BeforeTheFirstDialog()
+{
+    std::vector<std::string> events;
+    for (const std::string& event : StandIn::ProcessEvents())
+    {
+        if (event.rfind("dialog ", 0) == 0)
+            break;
+        events.push_back(event);
+    }
+    return events;
+}
+
+const char* const OnDemandDlls[] = { "uxtheme.dll", "dwmapi.dll",  "version.dll", "cryptbase.dll", "userenv.dll",
+                                     "setupapi.dll", "apphelp.dll", "propsys.dll", "oleacc.dll",    "clbcatq.dll" };
 }  // namespace
 
 TEST_F(RunSequenceTest, WrongTailEndsAtOnceWithMinusOne)
@@ -85,6 +104,8 @@ TEST_F(RunSequenceTest, AcceptingShowsTheNoticeRunsTheCleanupAndTellsTheShellOnc
     StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
     EXPECT_EQ(1, Run("-unwise"));
     EXPECT_EQ((std::vector<int>{ IDD_CONFIRM, IDD_PROGRESS }), StandIn::DialogsRun());
+    // The question's first tab stop is No (see exe_layout_tests).
+    EXPECT_EQ((std::vector<bool>{ true, true }), StandIn::FirstTabStopFocused()) << "focus left unset";
     EXPECT_TRUE(CleanupRan());
     EXPECT_EQ(1u, AssociationNotices());
     // Both dialogs were centred.
@@ -98,6 +119,83 @@ TEST_F(RunSequenceTest, CleanupStillRunsWhenTheNoticeCannotBeShown)
     EXPECT_EQ(1, Run("-unwise"));
     EXPECT_TRUE(CleanupRan());
     EXPECT_EQ(1u, AssociationNotices());
+}
+
+TEST_F(RunSequenceTest, CleanupStillRunsAndExitsOneWhenTheShellCannotBeLoaded)
+{
+    StandIn::RemoveLibrary("shell32.dll");
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
+    EXPECT_EQ(1, Run("-unwise"));
+    EXPECT_TRUE(CleanupRan());
+    EXPECT_EQ(0u, AssociationNotices());
+}
+
+TEST_F(RunSequenceTest, EntryHandsWinMainTheTailAndExitsWithItsResult)
+{
+    const struct
+    {
+        const char* commandLine;
+        WPARAM answer;
+        UINT exitCode;
+    } cases[] = {
+        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\" -unwise", IDOK, 1 },
+        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\"-UNWISE", IDCANCEL, 0 },
+        { "SettingsCleanup.exe \t-unwise", IDCANCEL, 0 },
+        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\"", 0, 0xFFFFFFFF },
+        { "SettingsCleanup.exe -unwise x", 0, 0xFFFFFFFF },
+    };
+    for (const auto& c : cases)
+    {
+        StandIn::Reset();
+        StandIn::SetCommandLine(c.commandLine);
+        if (c.answer != 0)
+            StandIn::ScriptDialog(IDD_CONFIRM, { c.answer });
+        ProgramEntry();
+        EXPECT_EQ(std::vector<UINT>{ c.exitCode }, StandIn::ExitCodes()) << c.commandLine;
+        EXPECT_EQ(c.answer != 0, !StandIn::DialogsRun().empty()) << c.commandLine;
+    }
+}
+
+TEST_F(RunSequenceTest, EntryRestrictsTheDllSearchBeforeAnythingElse)
+{
+    StandIn::SetCommandLine("SettingsCleanup.exe -unwise");
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
+    ProgramEntry();
+    EXPECT_EQ((std::vector<std::string>{ "SetDefaultDllDirectories 0x800" }), BeforeTheFirstDialog());
+    // SHELL32 comes last, from the system folder alone.
+    ASSERT_GE(StandIn::ProcessEvents().size(), 3u);
+    EXPECT_EQ((std::vector<std::string>{ "dialog 102", "LoadLibraryExA shell32.dll 0x800", "SHChangeNotify" }),
+              std::vector<std::string>(StandIn::ProcessEvents().end() - 3, StandIn::ProcessEvents().end()));
+    EXPECT_EQ(std::vector<UINT>{ 1 }, StandIn::ExitCodes());
+}
+
+TEST_F(RunSequenceTest, OlderWindowsPreloadFromTheSystemFolderByFullPathBeforeTheFirstDialog)
+{
+    for (bool hasSetDllDirectory : { true, false })
+    {
+        SCOPED_TRACE(hasSetDllDirectory ? "Windows XP SP1 to 7" : "Windows NT 4.0 to XP");
+        StandIn::Reset();
+        StandIn::RemoveKernel32Function("SetDefaultDllDirectories");
+        if (!hasSetDllDirectory)
+            StandIn::RemoveKernel32Function("SetDllDirectoryA");
+        StandIn::RemoveLibrary("propsys.dll");  // not on this Windows: passed over
+        StandIn::SetCommandLine("SettingsCleanup.exe -unwise");
+        StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
+        ProgramEntry();
+
+        std::vector<std::string> expected;
+        if (hasSetDllDirectory)
+            expected.push_back("SetDllDirectoryA []");
+        expected.push_back("SetErrorMode 0x1");
+        for (const char* dll : OnDemandDlls)
+            expected.push_back("LoadLibraryExA " + SystemFolder + "\\" + dll + " 0x8");
+        expected.push_back("SetErrorMode 0x0");
+        EXPECT_EQ(expected, BeforeTheFirstDialog());
+        ASSERT_GE(StandIn::ProcessEvents().size(), 2u);
+        EXPECT_EQ("LoadLibraryExA " + SystemFolder + "\\shell32.dll 0x8", StandIn::ProcessEvents().end()[-2]);
+        EXPECT_EQ(1u, AssociationNotices());
+        EXPECT_EQ(std::vector<UINT>{ 1 }, StandIn::ExitCodes());
+    }
 }
 
 TEST_F(RunSequenceTest, ConfirmationAnswersOnlyWholeYesAndNoCommands)

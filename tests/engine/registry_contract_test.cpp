@@ -209,6 +209,16 @@ TEST_F(RegistryContract, HandlesAllowOnlyWhatTheyWereOpenedFor)
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumKeyA(setOnly, 0, name, sizeof name));
     DWORD length = sizeof name;
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegEnumValueA(setOnly, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    // Counting subkeys needs KEY_QUERY_VALUE; Wine does not ask for it.
+    HKEY enumerateOnly;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, DELETE | KEY_ENUMERATE_SUB_KEYS,
+                                           &enumerateOnly));
+    DWORD count = 99;
+    EXPECT_EQ(RunningOnWine() ? ERROR_SUCCESS : ERROR_ACCESS_DENIED,
+              RegQueryInfoKeyA(enumerateOnly, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyA(enumerateOnly, 0, name, sizeof name));
+    RegCloseKey(enumerateOnly);
     // Wine does not ask the parent handle for KEY_CREATE_SUB_KEY.
     ExpectCreate(read, "New", ERROR_ACCESS_DENIED, ERROR_SUCCESS);
     // RegDeleteKeyA opens the subkey anew: the handle's own access does not matter.

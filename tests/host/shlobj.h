@@ -6,4 +6,5 @@
 #define SHCNE_ASSOCCHANGED 0x08000000L
 #define SHCNF_IDLIST 0x0000
 
-void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, const void* dwItem1, const void* dwItem2);
+// Reached by the program only through GetProcAddress.
+void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2);

@@ -44,6 +44,10 @@ void ScriptDialog(int templateId, std::initializer_list<WPARAM> commands);
 void FailDialog(int templateId);
 void FailPostMessage(bool fail);
 const std::vector<int>& DialogsRun();  // template ids, in order
+// For each dialog run, whether the dialog manager gave the focus to its
+// first tab stop: it does when WM_INITDIALOG returns TRUE; on FALSE the
+// procedure must have set it, and no control has it otherwise.
+const std::vector<bool>& FirstTabStopFocused();
 bool DispatchToDialog(const MSG& msg);
 
 // Windows and the display.
@@ -72,7 +76,24 @@ const std::vector<ShellNotification>& ShellNotifications();
 // IsDBCSLeadByte answers as under code page 932 while this is on.
 void SetDoubleByteCodePage(bool on);
 
+// The process: GetCommandLineA answers `line`; ExitProcess records its code
+// and returns. A Windows older than 8 (without KB2533623 on Vista and 7)
+// lacks kernel32's SetDefaultDllDirectories, and one older than XP SP1 its
+// SetDllDirectoryA; LoadLibraryExA fails for a removed library.
+void SetCommandLine(const char* line);
+const std::vector<UINT>& ExitCodes();
+void RemoveKernel32Function(const char* name);
+void RemoveLibrary(const char* fileName);
+const char* SystemDirectory();
+
+// In order: "SetDefaultDllDirectories 0x800", "SetDllDirectoryA []",
+// "LoadLibraryExA NAME 0xFLAGS", "SetErrorMode 0x1", "dialog 101",
+// "SHChangeNotify".
+const std::vector<std::string>& ProcessEvents();
+void LogProcessEvent(const std::string& event);
+
 // The parts of Reset(), one per source file of the stand-in.
 void ResetRegistry();
 void ResetWindows();
+void ResetProcess();
 }

@@ -80,6 +80,7 @@ void Reset()
 {
     ResetRegistry();
     ResetWindows();
+    ResetProcess();
     AllocationCounter::StandInScope scope;
     queue.clear();
     quitPosted = false;

@@ -458,7 +458,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
 {
     STAND_IN_ENTRY();
     Key* key;
-    LONG status = Use(hKey, 0, &key);
+    LONG status = Use(hKey, KEY_QUERY_VALUE, &key);
     if (status != ERROR_SUCCESS)
         return status;
     if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass != 0)

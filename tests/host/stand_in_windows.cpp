@@ -26,6 +26,7 @@ std::map<HWND, Dialog> dialogs;
 std::map<int, std::deque<WPARAM>> scriptedCommands;  // by template id
 std::map<int, bool> failingTemplates;
 std::vector<int> dialogsRun;
+std::vector<bool> firstTabStopFocused;
 std::vector<StandIn::WindowMove> moves;
 std::vector<StandIn::ShellNotification> notifications;
 int screenWidth = 1024, screenHeight = 768;
@@ -43,13 +44,16 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR lpTemplateName, HWND, DLGPROC l
 {
     const int templateId = static_cast<int>(reinterpret_cast<uintptr_t>(lpTemplateName));
     dialogsRun.push_back(templateId);
+    StandIn::LogProcessEvent("dialog " + std::to_string(templateId));
     if (failingTemplates[templateId])
         return -1;
 
     HWND window = reinterpret_cast<HWND>(nextWindow += 0x10);
     windowRects[window] = RECT{ 0, 0, 300, 200 };
     dialogs[window] = Dialog{ lpDialogFunc };
-    lpDialogFunc(window, WM_INITDIALOG, 0, dwInitParam);
+    // TRUE: the dialog manager focuses the first tab stop. FALSE: the
+    // procedure set the focus itself, or nothing has it.
+    firstTabStopFocused.push_back(lpDialogFunc(window, WM_INITDIALOG, 0, dwInitParam) != FALSE);
 
     // The modal loop: posted messages first, then the person's next click.
     while (!dialogs[window].ended)
@@ -137,9 +141,10 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
     return doubleByteCodePage && ((TestChar >= 0x81 && TestChar <= 0x9F) || (TestChar >= 0xE0 && TestChar <= 0xFC));
 }
 
-void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, const void* dwItem1, const void* dwItem2)
+void WINAPI SHChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2)
 {
     AllocationCounter::StandInScope scope;
+    StandIn::LogProcessEvent("SHChangeNotify");
     notifications.push_back(
         StandIn::ShellNotification{ wEventId, uFlags, dwItem1, dwItem2, StandIn::DeletedKeys().size() });
 }
@@ -164,6 +169,7 @@ void ResetWindows()
     scriptedCommands.clear();
     failingTemplates.clear();
     dialogsRun.clear();
+    firstTabStopFocused.clear();
     moves.clear();
     notifications.clear();
     screenWidth = 1024;
@@ -192,6 +198,11 @@ void FailPostMessage(bool fail)
 const std::vector<int>& DialogsRun()
 {
     return dialogsRun;
+}
+
+const std::vector<bool>& FirstTabStopFocused()
+{
+    return firstTabStopFocused;
 }
 
 HWND MakeWindow(RECT rect)

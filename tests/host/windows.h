@@ -34,6 +34,7 @@ typedef void* HANDLE;
 typedef uint32_t ULONG;
 typedef ULONG* PULONG;
 typedef void* PVOID;
+typedef const void* LPCVOID;
 typedef char16_t WCHAR;  // UTF-16, as on Windows
 typedef const WCHAR* LPCWSTR;
 
@@ -44,10 +45,12 @@ struct HWND__;
 typedef HWND__* HWND;
 struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
 struct HDC__;
 typedef HDC__* HDC;
 typedef LONG_PTR INT_PTR;
 typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR(WINAPI* FARPROC)();
 
 #define TRUE 1
 #define FALSE 0
@@ -55,6 +58,7 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define NULL nullptr
 #endif
 #define MAXDWORD 0xffffffffu
+#define MAX_PATH 260
 
 typedef struct _FILETIME
 {
@@ -140,6 +144,10 @@ typedef struct tagMSG
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define SEM_FAILCRITICALERRORS 0x0001
+
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                             REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
@@ -183,3 +191,11 @@ HDC WINAPI CreateICA(LPCSTR pszDriver, LPCSTR pszDevice, LPCSTR pszPort, const v
 int WINAPI GetDeviceCaps(HDC hdc, int index);
 BOOL WINAPI DeleteDC(HDC hdc);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+
+LPSTR WINAPI GetCommandLineA();
+void WINAPI ExitProcess(UINT uExitCode);
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
+UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
+UINT WINAPI SetErrorMode(UINT uMode);
