@@ -5,9 +5,13 @@
 //
 //   run EXE "COMMAND LINE"   start EXE with that exact command line; print
 //                            "shown CLASS" for each top-level window it makes,
-//                            "started" once it waits for input (or has
-//                            ended), and at the end "exit CODE 0xHEX"
-//   find TIMEOUT_MS          wait for a visible dialog; describe it
+//                            "program-shown CLASS" for each one that another
+//                            process named SettingsCleanup.exe makes (one
+//                            that EXE starts), "started" once it waits for
+//                            input (or has ended), and at the end
+//                            "exit CODE 0xHEX"
+//   find TIMEOUT_MS          wait for a visible dialog of a process named
+//                            SettingsCleanup.exe; describe it
 //   gone HWND TIMEOUT_MS     wait until that window has closed
 //   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ...
 //   click X Y                left click at screen coordinates
@@ -16,6 +20,11 @@
 //                            each after a line "== ROOT PATH"
 //   link ROOT PATH TROOT TPATH   make ROOT\PATH a registry link to TROOT\TPATH
 //   delete ROOT PATH         delete a subtree, each link in it as itself
+//   exists ROOT PATH...      print 1 or 0 for each key, on one line
+//   hold                     keep the Wine desktop up until ended, and print
+//                            "holding" once it is: without a window on it,
+//                            it goes a second after the last program, and
+//                            the next programs to start race for a new one
 #include <windows.h>
 
 #include "../support/registry_dump.h"
@@ -30,6 +39,24 @@
 namespace
 {
 std::vector<HWND> seenWindows;
+DWORD startedProcess = 0;
+
+// The program under test, whoever started it: an uninstaller's own window
+// is a dialog too.
+bool IsProgramWindow(HWND window)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr)
+        return false;
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    bool named = QueryFullProcessImageNameA(process, 0, path, &size) != FALSE;
+    CloseHandle(process);
+    const char* file = std::strrchr(path, '\\');
+    return named && file != nullptr && lstrcmpiA(file + 1, "SettingsCleanup.exe") == 0;
+}
 
 // Creation events are caught even for windows that live too briefly for
 // polling to see.
@@ -42,10 +69,15 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, D
         if (seen == window)
             return;
     }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const char* kind = processId == startedProcess ? "shown" : IsProgramWindow(window) ? "program-shown" : nullptr;
+    if (kind == nullptr)
+        return;
     seenWindows.push_back(window);
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    std::printf("shown %s\n", className);
+    std::printf("%s %s\n", kind, className);
     std::fflush(stdout);
 }
 
@@ -61,8 +93,9 @@ int Run(const char* exe, const char* commandLine)
         std::printf("error CreateProcess %lu\n", GetLastError());
         return 2;
     }
-    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnWinEvent,
-                                         process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    startedProcess = process.dwProcessId;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_SHOW, nullptr, OnWinEvent, 0, 0,
+                                         WINEVENT_OUTOFCONTEXT);
     ResumeThread(process.hThread);
     // Whoever acts on the program's windows starts after this: a Wine
     // process started while the desktop is still being made gets another.
@@ -95,7 +128,7 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found)
 {
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window))
+    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) && IsProgramWindow(window))
     {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;
@@ -289,6 +322,32 @@ int Dump(int count, char** rootsAndPaths)
     return 0;
 }
 
+int Exists(int count, char** rootsAndPaths)
+{
+    for (int i = 0; i + 1 < count; i += 2)
+    {
+        HKEY key;
+        bool exists = RegOpenKeyExA(Root(rootsAndPaths[i]), rootsAndPaths[i + 1], REG_OPTION_OPEN_LINK, KEY_READ,
+                                    &key) == ERROR_SUCCESS;
+        if (exists)
+            RegCloseKey(key);
+        std::printf(i == 0 ? "%d" : " %d", exists ? 1 : 0);
+    }
+    std::printf("\n");
+    return 0;
+}
+
+int Hold()
+{
+    CreateWindowExA(0, "STATIC", "desktop holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    std::printf("holding\n");
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
+}
+
 int Link(const char* root, const char* path, const char* targetRoot, const char* targetPath)
 {
     const std::string target = KernelPath(Root(targetRoot), targetPath);
@@ -315,6 +374,10 @@ int main(int argc, char** argv)
         return Close(ParseWindow(argv[2]));
     if (verb == "dump" && argc >= 4 && argc % 2 == 0)
         return Dump(argc - 2, argv + 2);
+    if (verb == "hold" && argc == 2)
+        return Hold();
+    if (verb == "exists" && argc >= 4 && argc % 2 == 0)
+        return Exists(argc - 2, argv + 2);
     if (verb == "link" && argc == 6)
         return Link(argv[2], argv[3], argv[4], argv[5]);
     if (verb == "delete" && argc == 4)

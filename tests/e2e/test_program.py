@@ -9,6 +9,7 @@ its dialogs read off the screen and the registry read back.
 Writes BUILD_DIR/results/e2e_tests.xml and screenshots to BUILD_DIR/artifacts.
 """
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -34,6 +35,18 @@ PARAGRAPHS = [
     'Click "Yes" to remove the settings. Click "No" to keep them on your system.',
 ]
 NOTICE = "Your system is being updated.  Please wait..."
+
+# Every DLL that the program's process loads under Wine (WINEDEBUG=+loaddll;
+# both builds; wrong command line, No and Yes), and those that Windows loads
+# on demand into a dialog program. Planted where a user can write, none may
+# ever load.
+PLANTED_DLLS = [
+    "advapi32.dll", "combase.dll", "gdi32.dll", "imm32.dll", "kernel32.dll", "kernelbase.dll", "msvcrt.dll",
+    "ntdll.dll", "ole32.dll", "rpcrt4.dll", "sechost.dll", "shcore.dll", "shell32.dll", "shlwapi.dll",
+    "ucrtbase.dll", "user32.dll", "uxtheme.dll", "version.dll", "win32u.dll", "winex11.drv", "zlib1.dll",
+    "dwmapi.dll", "cryptbase.dll", "userenv.dll", "setupapi.dll", "apphelp.dll", "propsys.dll", "oleacc.dll",
+    "clbcatq.dll",
+]
 
 
 def setUpModule():
@@ -293,6 +306,34 @@ class ProgramTest(unittest.TestCase):
             self.assertEqual({(("%s\\%s" % (r, key)).lower(), name)
                               for r, key, name in sample_registry.REMOVED_VALUES if r == root}, lost)
             self.assertEqual([], [line for key in after[root] for line in after[root][key] - before[root][key]])
+
+    # --- DLLs planted where a user can write ---
+
+    def test_no_planted_dll_is_ever_loaded(self):
+        base = os.path.join(BUILD, "planted")
+        shutil.rmtree(base, ignore_errors=True)
+        # Beside a copy of the program, in the folder it is started from, and
+        # in a folder on its PATH.
+        folders = [os.path.join(base, kind) for kind in ("program", "current", "path")]
+        for folder in folders:
+            os.makedirs(folder)
+            for name in PLANTED_DLLS:
+                shutil.copy(os.path.join(BUILD, "tests", "marker.dll"), os.path.join(folder, name))
+        exe = os.path.join(folders[0], "SettingsCleanup.exe")
+        shutil.copy(session.exe, exe)
+        before = self.registry()
+        for tail, answer, code in [("-unwise x", None, -1), ("-unwise", "ALT+N", 0), ("-unwise", "ALT+Y", 1)]:
+            with self.subTest(tail=tail, answer=answer):
+                self.run_ = session.start_program(tail, exe=exe, cwd=folders[1], search_path=folders[2])
+                if answer is not None:
+                    self.answer(self.confirm_dialog(), answer)
+                exit_code = self.run_.wait()
+                loaded = [os.path.join(os.path.basename(folder), name[:-len(".loaded")])
+                          for folder in folders for name in sorted(os.listdir(folder)) if name.endswith(".loaded")]
+                self.assertEqual([], loaded, "planted DLLs were loaded")
+                self.assertEqual(code, exit_code)
+                self.assertEqual(sample_registry.expected_after_cleanup(before) if code == 1 else before,
+                                 self.registry())
 
     # --- a real uninstaller ---
 

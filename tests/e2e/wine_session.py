@@ -17,6 +17,9 @@ import time
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
 DESKTOP_SIZE = (1024, 768)
+# Wine's own settings, which Wine rewrites as programs come and go: left out
+# of registry exports, so that no comparison depends on an earlier test.
+WINE_OWN_KEYS = ["HKEY_CURRENT_USER\\Software\\Wine"]
 
 
 def windows_path(path):
@@ -45,20 +48,40 @@ class WineSession:
         # process whose output nobody reads.
         subprocess.run([WINESERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60)
-        self.driver("find", "0")
+        self._hold_desktop()
+
+    def _hold_desktop(self):
+        """Starts the driver's "hold", which keeps the desktop up between
+        programs, and waits until it does: a Wine program started while the
+        desktop is being made makes another, and windows on the first fail."""
+        with tempfile.TemporaryFile(mode="w+") as out:
+            subprocess.Popen([WINE, self.driver_exe, "hold"], env=self.env, stdout=out,
+                             stderr=subprocess.DEVNULL, cwd=self.prefix)
+
+            def holding():
+                out.seek(0)
+                return "holding" in out.read()
+            if not wait_until(holding, timeout=120):
+                out.seek(0)
+                raise RuntimeError("the Wine desktop did not come up: " + out.read())
 
     def stop(self):
         if self.env is not None:
-            self.end_wine()
+            self.end_wine(restart=False)
         if self.xvfb is not None:
             self.xvfb.kill()
             self.xvfb.wait()
             self.xvfb = None
 
-    def end_wine(self):
-        """Ends every Wine process of the prefix, and waits until it has."""
+    def end_wine(self, restart=True):
+        """Ends every Wine process of the prefix, and waits until it has;
+        then holds the desktop again, unless the session is stopping."""
         subprocess.run([WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run([WINESERVER, "-w"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
+        if restart:
+            subprocess.run([WINESERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=60)
+            self._hold_desktop()
 
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
@@ -86,7 +109,7 @@ class WineSession:
             "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]", '"Desktop"="Default"',
             "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]",
             '"Default"="%dx%d"' % DESKTOP_SIZE]))
-        self.end_wine()
+        self.end_wine(restart=False)
 
     # --- the registry ---
 
@@ -114,7 +137,7 @@ class WineSession:
 
     def export(self, key):
         """{key path: set of value lines} of `key` and everything below it,
-        as 64-bit Windows' own "reg export" sees it."""
+        as 64-bit Windows' own "reg export" sees it, less WINE_OWN_KEYS."""
         path = os.path.join(self.prefix, "export.reg")
         status, output = self.wine("reg", "export", key, windows_path(path), "/y", "/reg:64", timeout=300)
         if status != 0:
@@ -125,7 +148,9 @@ class WineSession:
         values = None
         for line in text.splitlines():
             if line.startswith("["):
-                values = keys.setdefault(line[1:-1], set())
+                name = line[1:-1]
+                own = any((name + "\\").lower().startswith(k.lower() + "\\") for k in WINE_OWN_KEYS)
+                values = None if own else keys.setdefault(name, set())
             elif line and values is not None:
                 values.add(line)
         return keys
@@ -146,22 +171,27 @@ class WineSession:
     def driver(self, *args, timeout=60):
         return self.wine(self.driver_exe, *args, timeout=timeout)[1]
 
-    def start_program(self, command_line_tail=None, raw_command_line=None, trace_shell=False):
-        """Starts the program through the driver; `raw_command_line` is used
-        as it stands, otherwise the program's quoted path and the tail."""
+    def start_program(self, command_line_tail=None, raw_command_line=None, trace_shell=False, exe=None, **where):
+        """Starts the program (or its copy `exe`) through the driver;
+        `raw_command_line` is used as it stands, otherwise the program's
+        quoted path and the tail."""
+        exe = exe or self.exe
         if raw_command_line is None:
-            raw_command_line = '"%s"' % windows_path(self.exe)
+            raw_command_line = '"%s"' % windows_path(exe)
             if command_line_tail is not None:
                 raw_command_line += " " + command_line_tail
-        return self.start_process(windows_path(self.exe), raw_command_line, trace_shell)
+        return self.start_process(windows_path(exe), raw_command_line, trace_shell, **where)
 
-    def start_process(self, exe, command_line, trace_shell=False):
+    def start_process(self, exe, command_line, trace_shell=False, cwd=None, search_path=None):
         """Starts the Windows program `exe` through the driver, which waits
-        for it as a Windows parent process does."""
+        for it as a Windows parent process does; in the Unix folder `cwd`,
+        with the Unix folder `search_path` on its PATH, when given."""
         env = dict(self.env)
         if trace_shell:
             env["WINEDEBUG"] = "-all,trace+shell"
-        return ProgramRun([WINE, self.driver_exe, "run", exe, command_line], env)
+        if search_path is not None:
+            env["WINEPATH"] = windows_path(search_path)
+        return ProgramRun([WINE, self.driver_exe, "run", exe, command_line], env, cwd)
 
     def find_dialog(self, timeout_ms=15000):
         return Dialog.parse(self.driver("find", str(timeout_ms)))
@@ -181,13 +211,14 @@ class ProgramRun:
     """The driver's "run", started; its output is read as it grows, so the
     caller can wait for "started" and later for the exit code."""
 
-    def __init__(self, command, env):
+    def __init__(self, command, env, cwd=None):
         self.out = tempfile.TemporaryFile(mode="w+")
         self.errors = tempfile.TemporaryFile(mode="w+")
-        self.process = subprocess.Popen(command, env=env, stdout=self.out, stderr=self.errors)
+        self.process = subprocess.Popen(command, env=env, stdout=self.out, stderr=self.errors, cwd=cwd)
         self.exit_code = None
         self.raw_exit_code = None
         self.shown = []
+        self.program_shown = []  # windows of a SettingsCleanup.exe that it started
         self.shell_notifications = 0
         wait_until(lambda: "started" in self._output() or self.process.poll() is not None, timeout=60)
 
@@ -200,6 +231,8 @@ class ProgramRun:
         for line in self._output().splitlines():
             if line.startswith("shown "):
                 self.shown.append(line[6:])
+            elif line.startswith("program-shown "):
+                self.program_shown.append(line[14:])
             elif line.startswith("exit "):
                 signed, raw = line[5:].split()
                 self.exit_code = int(signed)
