@@ -85,14 +85,15 @@ def seed(session):
         session.reg("add", *arguments)
 
 
-def big_tree_reg(branches, leaves):
-    """A planned tree of branches x leaves keys, to keep the cleanup busy.
-    It is the second target: the notice's text is first painted when the
-    queue is drained after the first."""
+def big_tree_reg(branches, leaves, planned_class="TSO5.BrowserFile"):
+    """A planned tree of branches x leaves keys under planned_class\\Big, to
+    keep the cleanup busy. By default it is the second target: the notice's
+    text is first painted when the queue is drained after the first. Its
+    first key to go is Big\\b000\\l000."""
     lines = []
     for b in range(branches):
-        lines.append(f"[{HKCR}\\TSO5.BrowserFile\\Big\\b{b:03d}]")
-        lines += [f"[{HKCR}\\TSO5.BrowserFile\\Big\\b{b:03d}\\l{l:03d}]" for l in range(leaves)]
+        lines.append(f"[{HKCR}\\{planned_class}\\Big\\b{b:03d}]")
+        lines += [f"[{HKCR}\\{planned_class}\\Big\\b{b:03d}\\l{l:03d}]" for l in range(leaves)]
     return "\n".join(lines)
 
 
