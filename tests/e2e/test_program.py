@@ -387,7 +387,7 @@ class ProgramTest(unittest.TestCase):
         first, second = sample_registry.PLANNED_CLASSES[1:3]
         sample_registry.seed(session)
         session.import_reg(sample_registry.big_tree_reg(200 * scale, 200, first) + "\n" +
-                           sample_registry.big_tree_reg(100 * scale, 100, second))
+                           sample_registry.big_tree_reg(150 * scale, 200, second))
         before = session.dump(*sample_registry.UNCHANGED)
         run = self.start()
         confirm = self.confirm_dialog()
