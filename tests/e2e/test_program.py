@@ -342,7 +342,10 @@ class ProgramTest(unittest.TestCase):
         install_dir = "C:\\Orlo\\Tessaro 5"
         files = os.path.join(session.prefix, "drive_c", "Orlo", "Tessaro 5")
         sample = self.registry()
-        for answer, code in [("ALT+Y", 1), ("ALT+N", 0)]:
+        # A silent uninstall must not ask: nobody would answer. The program's
+        # windows: question and notice, the question alone, none.
+        for answer, record, windows in [("ALT+Y", "exit 1", ["#32770", "#32770"]), ("ALT+N", "exit 0", ["#32770"]),
+                                        (None, "exit not asked", [])]:
             with self.subTest(answer=answer):
                 session.import_reg(sample_registry.removal_reg())
                 installer = session.start_process(windows_path(setup),
@@ -355,13 +358,16 @@ class ProgramTest(unittest.TestCase):
                 # _? keeps the uninstaller from copying itself away and
                 # returning before the work is done.
                 uninstaller = "%s\\uninstall.exe" % install_dir
-                self.run_ = session.start_process(uninstaller, '"%s" /S _?=%s' % (uninstaller, install_dir))
-                self.answer(self.confirm_dialog(), answer)
+                silent = " /S" if answer is None else ""
+                self.run_ = session.start_process(uninstaller, '"%s"%s _?=%s' % (uninstaller, silent, install_dir))
+                if answer is not None:
+                    self.answer(self.confirm_dialog(), answer)
                 # The result is the uninstaller's last step.
                 self.assertTrue(wait_until(lambda: recorded() != "", timeout=120), "the uninstaller did not end")
                 self.run_.wait()
-                self.assertEqual("exit %d" % code, recorded())
-                expected = sample_registry.expected_after_cleanup(sample) if code == 1 else sample
+                self.assertEqual(record, recorded())
+                self.assertEqual(windows, [name for name in self.run_.program_shown if name not in HELPER_WINDOWS])
+                expected = sample_registry.expected_after_cleanup(sample) if record == "exit 1" else sample
                 self.assertEqual(expected, self.registry())
                 self.assertEqual(["uninstall.exe"], os.listdir(files), "the uninstaller removed its files")
 

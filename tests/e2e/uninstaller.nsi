@@ -1,12 +1,13 @@
 ; A real client of the program: an installer that puts it in place with the
-; sample associations and preferences, and an uninstaller that runs it the
-; way the programs' own uninstaller would, then goes on to remove its files.
+; sample associations and preferences, and an uninstaller that runs it as
+; uninstall_section.nsh, the sample of docs/installers.md, says.
 ;
 ;   makensis -DTARGET=<x86-unicode or amd64-unicode> -DPRODUCT=<exe>
 ;            -DSAMPLE=<registry commands .nsh>
 ;            -DRESULT=<Windows path of the result file> -DOUTFILE=<setup exe>
 ;
-; The uninstaller writes "exit CODE" to RESULT as its very last step.
+; The uninstaller writes "exit RESULT" to RESULT as its very last step,
+; RESULT being the program's exit code, "not asked" or "not started".
 Unicode true
 Target ${TARGET}
 Name "Tessaro 5"
@@ -15,6 +16,8 @@ InstallDir "$PROGRAMFILES\Orlo\Tessaro 5"
 RequestExecutionLevel user
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
+; No confirmation page: the uninstall starts at once and closes when done.
+UninstPage instfiles
 
 Section
     SetOutPath "$INSTDIR"
@@ -26,11 +29,11 @@ Section
     WriteUninstaller "$INSTDIR\uninstall.exe"
 SectionEnd
 
-Section "Uninstall"
-    ExecWait '"$INSTDIR\SettingsCleanup.exe" -unwise' $1
-    Delete "$INSTDIR\SettingsCleanup.exe"
-    Delete "$INSTDIR\readme.txt"
+!include "${__FILEDIR__}\uninstall_section.nsh"
+
+Section "un.Record"
+    SetAutoClose true
     FileOpen $0 "${RESULT}" w
-    FileWrite $0 "exit $1"
+    FileWrite $0 "exit $SettingsCleanupResult"
     FileClose $0
 SectionEnd
