@@ -4,6 +4,9 @@
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
 
+// GetProcAddress's result goes through this type to the one it really has:
+// the portable cast between two function pointer types.
+typedef void (*AnyFunction)();
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD directoryFlags);
 typedef BOOL(WINAPI* SetDllDirectoryFunction)(LPCSTR path);
 
@@ -13,14 +16,13 @@ static const char* const OnDemandDlls[] = {
     "setupapi.dll", "apphelp.dll", "propsys.dll", "oleacc.dll",   "clbcatq.dll",
 };
 
-// Absent from older Windows, so looked up instead of imported. The detour
-// through void (*)() is the portable cast between function pointer types.
-static void (*FindKernel32Function(const char* name))()
+// Absent from older Windows, so looked up instead of imported.
+static AnyFunction FindKernel32Function(const char* name)
 {
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     if (kernel32 == NULL)
         return NULL;
-    return reinterpret_cast<void (*)()>(GetProcAddress(kernel32, name));
+    return reinterpret_cast<AnyFunction>(GetProcAddress(kernel32, name));
 }
 
 // Windows 8 and later; Vista and 7 with update KB2533623, which also

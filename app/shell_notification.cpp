@@ -13,6 +13,7 @@ void NotifyAssociationsChanged()
     HMODULE shell32 = LoadSystemLibrary("shell32.dll");
     if (shell32 == NULL)
         return;
+    // Through void (*)(): the portable cast between function pointer types.
     SHChangeNotifyFunction notify = reinterpret_cast<SHChangeNotifyFunction>(
         reinterpret_cast<void (*)()>(GetProcAddress(shell32, "SHChangeNotify")));
     if (notify != NULL)
