@@ -173,7 +173,7 @@ TEST_F(RunSequenceTest, OlderWindowsPreloadFromTheSystemFolderByFullPathBeforeTh
 {
     for (bool hasSetDllDirectory : { true, false })
     {
-        SCOPED_TRACE(hasSetDllDirectory ? "Windows XP SP1 to 7" : "Windows NT 4.0 to XP");
+        SCOPED_TRACE(hasSetDllDirectory ? "Windows XP SP1 to 7" : "Windows NT 4.0 to XP before SP1");
         StandIn::Reset();
         StandIn::RemoveKernel32Function("SetDefaultDllDirectories");
         if (!hasSetDllDirectory)
