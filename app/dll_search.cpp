@@ -4,9 +4,6 @@
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
 
-// GetProcAddress's result goes through this type to the one it really has:
-// the portable cast between two function pointer types.
-typedef void (*AnyFunction)();
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFunction)(DWORD directoryFlags);
 typedef BOOL(WINAPI* SetDllDirectoryFunction)(LPCSTR path);
 
@@ -16,13 +13,16 @@ static const char* const OnDemandDlls[] = {
     "setupapi.dll", "apphelp.dll", "propsys.dll", "oleacc.dll",   "clbcatq.dll",
 };
 
+AnyFunction FindFunction(HMODULE module, const char* name)
+{
+    return reinterpret_cast<AnyFunction>(GetProcAddress(module, name));
+}
+
 // Absent from older Windows, so looked up instead of imported.
 static AnyFunction FindKernel32Function(const char* name)
 {
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (kernel32 == NULL)
-        return NULL;
-    return reinterpret_cast<AnyFunction>(GetProcAddress(kernel32, name));
+    return kernel32 != NULL ? FindFunction(kernel32, name) : NULL;
 }
 
 // Windows 8 and later; Vista and 7 with update KB2533623, which also

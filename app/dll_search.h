@@ -15,3 +15,11 @@ void RestrictDllSearchToSystemFolder();
 
 // Loads `name` from the system folder only; NULL when it cannot be loaded.
 HMODULE LoadSystemLibrary(const char* name);
+
+// A function pointer of no particular type: GetProcAddress's result passes
+// through it to the type the function really has, the portable cast
+// between two function pointer types.
+typedef void (*AnyFunction)();
+
+// `name` in `module`, or NULL.
+AnyFunction FindFunction(HMODULE module, const char* name);

@@ -13,9 +13,8 @@ void NotifyAssociationsChanged()
     HMODULE shell32 = LoadSystemLibrary("shell32.dll");
     if (shell32 == NULL)
         return;
-    // Through void (*)(): the portable cast between function pointer types.
-    SHChangeNotifyFunction notify = reinterpret_cast<SHChangeNotifyFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(shell32, "SHChangeNotify")));
+    SHChangeNotifyFunction notify =
+        reinterpret_cast<SHChangeNotifyFunction>(FindFunction(shell32, "SHChangeNotify"));
     if (notify != NULL)
         notify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, NULL, NULL);
 }

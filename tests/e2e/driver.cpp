@@ -41,12 +41,17 @@ namespace
 std::vector<HWND> seenWindows;
 DWORD startedProcess = 0;
 
-// The program under test, whoever started it: an uninstaller's own window
-// is a dialog too.
-bool IsProgramWindow(HWND window)
+DWORD ProcessOf(HWND window)
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
+    return processId;
+}
+
+// The program under test, whoever started it: an uninstaller's own window
+// is a dialog too.
+bool IsProgramProcess(DWORD processId)
+{
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == nullptr)
         return false;
@@ -69,9 +74,8 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, D
         if (seen == window)
             return;
     }
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    const char* kind = processId == startedProcess ? "shown" : IsProgramWindow(window) ? "program-shown" : nullptr;
+    const DWORD processId = ProcessOf(window);
+    const char* kind = processId == startedProcess ? "shown" : IsProgramProcess(processId) ? "program-shown" : nullptr;
     if (kind == nullptr)
         return;
     seenWindows.push_back(window);
@@ -128,7 +132,7 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM found)
 {
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) && IsProgramWindow(window))
+    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) && IsProgramProcess(ProcessOf(window)))
     {
         *reinterpret_cast<HWND*>(found) = window;
         return FALSE;

@@ -44,16 +44,16 @@ class WineSession:
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             self._make_prefix()
-        # One server and one desktop for the whole session, started by a
-        # process whose output nobody reads.
+        self._serve()
+
+    def _serve(self):
+        """One server and one desktop until the session stops or ends Wine,
+        started by processes whose output nobody reads. The driver's "hold"
+        keeps the desktop up between programs; this waits until it does: a
+        Wine program started while the desktop is being made makes another,
+        and windows on the first fail."""
         subprocess.run([WINESERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60)
-        self._hold_desktop()
-
-    def _hold_desktop(self):
-        """Starts the driver's "hold", which keeps the desktop up between
-        programs, and waits until it does: a Wine program started while the
-        desktop is being made makes another, and windows on the first fail."""
         with tempfile.TemporaryFile(mode="w+") as out:
             subprocess.Popen([WINE, self.driver_exe, "hold"], env=self.env, stdout=out,
                              stderr=subprocess.DEVNULL, cwd=self.prefix)
@@ -79,9 +79,7 @@ class WineSession:
         subprocess.run([WINESERVER, "-k"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run([WINESERVER, "-w"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
         if restart:
-            subprocess.run([WINESERVER, "-p"], env=self.env, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60)
-            self._hold_desktop()
+            self._serve()
 
     def _start_xvfb(self):
         read_end, write_end = os.pipe()
