@@ -1,5 +1,7 @@
 #include "cleanup.h"
 
+// The class rows name the view, HKEY_CLASSES_ROOT, in which Windows shows a
+// class; the cleanup goes to each of the ClassStores behind it instead.
 const CleanupTarget CleanupPlan[CleanupTargetCount] = {
     // Tessaro 5 image classes, with their localised names.
     { HKEY_CLASSES_ROOT, "TSO5.Image" },

@@ -1,13 +1,13 @@
 #include "cleanup.h"
 #include "../common/equal_no_case.h"
 
-// HKCR\.ext has values such as  (Default) = "TSO5.Image".
-void RemoveMatchingValue(const char* extensionKeyName, const char* classId)
+// <store>\.ext has values such as  (Default) = "TSO5.Image".
+void RemoveMatchingValue(HKEY store, const char* extensionKeyName, const char* classId)
 {
     // An extension that is a link is opened as itself, so nothing is read
     // or deleted through it: its only value is its REG_LINK target.
     HKEY key;
-    LONG status = RegOpenKeyExA(HKEY_CLASSES_ROOT, extensionKeyName, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key);
+    LONG status = RegOpenKeyExA(store, extensionKeyName, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key);
     if (status != ERROR_SUCCESS)
         return;
 
@@ -34,12 +34,13 @@ void RemoveMatchingValue(const char* extensionKeyName, const char* classId)
     RegCloseKey(key);
 }
 
-void ScrubExtensionAssociations(const char* classId)
+// The extension keys directly below one store.
+static void ScrubStore(HKEY store, const char* classId)
 {
     for (DWORD index = 0;; ++index)
     {
         char name[100];
-        LONG status = RegEnumKeyA(HKEY_CLASSES_ROOT, index, name, sizeof name);
+        LONG status = RegEnumKeyA(store, index, name, sizeof name);
         // A name too long for the buffer cannot be read, but must not end
         // the walk before the extension keys after it.
         if (status == ERROR_MORE_DATA)
@@ -47,6 +48,11 @@ void ScrubExtensionAssociations(const char* classId)
         if (status != ERROR_SUCCESS)
             break;
         if (name[0] == '.')
-            RemoveMatchingValue(name, classId);
+            RemoveMatchingValue(store, name, classId);
     }
+}
+
+void ScrubExtensionAssociations(const char* classId)
+{
+    ForEachClassStore(ScrubStore, classId);
 }

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-// One of the predefined root keys (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER).
+// One of the predefined root keys: HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE,
+// and HKEY_CLASSES_ROOT as the cleanup plan's name for a document class.
 typedef HKEY RegistryRoot;
 
 // A Win32 error code: ERROR_SUCCESS, or the code of the call that failed.

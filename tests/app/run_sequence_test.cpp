@@ -21,7 +21,7 @@ protected:
     {
         StandIn::Reset();
         HKEY key;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CLASSES_ROOT, "TSO5.Image\\shell", 0, nullptr, 0,
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\TSO5.Image\\shell", 0, nullptr, 0,
                                                  KEY_ALL_ACCESS, nullptr, &key, nullptr));
         RegCloseKey(key);
     }
@@ -35,7 +35,7 @@ protected:
     bool CleanupRan()
     {
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "TSO5.Image", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\TSO5.Image", 0, KEY_READ, &key) != ERROR_SUCCESS)
             return true;
         RegCloseKey(key);
         return false;
@@ -110,6 +110,22 @@ TEST_F(RunSequenceTest, AcceptingShowsTheNoticeRunsTheCleanupAndTellsTheShellOnc
     EXPECT_EQ(1u, AssociationNotices());
     // Both dialogs were centred.
     EXPECT_EQ(2u, StandIn::WindowMoves().size());
+    EXPECT_EQ(0, StandIn::ClassesRootCallCount()) << "Windows would have merged both class stores";
+}
+
+TEST_F(RunSequenceTest, WithoutAdministratorRightsTheUsersCopiesGoAndItExitsOne)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\TSO5.Image\\shell", 0, nullptr,
+                                             0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegCloseKey(key);
+    StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes");
+    StandIn::ScriptDialog(IDD_CONFIRM, { IDOK });
+
+    EXPECT_EQ(1, Run("-unwise"));
+    EXPECT_FALSE(CleanupRan()) << "the machine's copy stays";
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\TSO5.Image", 0, KEY_READ, &key));
+    EXPECT_EQ(1u, AssociationNotices());
 }
 
 TEST_F(RunSequenceTest, CleanupStillRunsWhenTheNoticeCannotBeShown)

@@ -1,4 +1,5 @@
-// Cost of a whole cleanup on the host stand-in as HKEY_CLASSES_ROOT grows:
+// Cost of a whole cleanup on the host stand-in as the machine's class store
+// grows:
 // time and registry calls per direct subkey should stay flat.
 #include <windows.h>
 
@@ -8,6 +9,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <string>
 
 namespace
 {
@@ -25,26 +27,26 @@ void SetString(HKEY root, const char* path, const char* name, const char* data)
     RegCloseKey(key);
 }
 
-// `subkeys` direct subkeys of HKCR, one in ten an extension key and one
+// `subkeys` direct subkeys of HKLM\Software\Classes, one in ten an extension key and one
 // extension in a hundred naming a planned class; a planned tree of 100 keys
 // of 100 keys each under the first class.
 void SeedRegistry(long subkeys)
 {
     StandIn::Reset();
-    char name[32];
+    char name[64];
     for (long i = 0; i < subkeys; ++i)
     {
         bool extension = i % 10 == 0;
         std::snprintf(name, sizeof name, extension ? ".e%07ld" : "Class%07ld", i);
         const char* data = !extension ? "Some.Class" : (i % 1000 == 0 ? "TSO5.Bild" : "Other.Class");
-        SetString(HKEY_CLASSES_ROOT, name, "", data);
+        SetString(HKEY_LOCAL_MACHINE, (std::string("Software\\Classes\\") + name).c_str(), "", data);
     }
     for (int branch = 0; branch < 100; ++branch)
     {
         for (int leaf = 0; leaf < 99; ++leaf)
         {
-            std::snprintf(name, sizeof name, "TSO5.Image\\b%03d\\l%03d", branch, leaf);
-            SetString(HKEY_CLASSES_ROOT, name, "", nullptr);
+            std::snprintf(name, sizeof name, "Software\\Classes\\TSO5.Image\\b%03d\\l%03d", branch, leaf);
+            SetString(HKEY_LOCAL_MACHINE, name, "", nullptr);
         }
     }
 }

@@ -10,24 +10,24 @@ using DeleteKeyTreeTest = RegistryTest;
 
 TEST_F(DeleteKeyTreeTest, KeyWithoutSubkeysGoesWithItsValues)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz("ZZTest.Leaf", "", "x"), Sz("ZZTest.Leaf", "Other", "y") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz("ZZTest.Leaf", "", "x"), Sz("ZZTest.Leaf", "Other", "y") }));
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Leaf"); }));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Leaf"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Leaf"); }));
+    EXPECT_FALSE(KeyExists(machineClasses, "ZZTest.Leaf"));
 }
 
 TEST_F(DeleteKeyTreeTest, WholeTreeGoesAndSiblingsStay)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Sz("ZZTest.Tree\\A\\A1", "", "a1"), Sz("ZZTest.Tree\\B\\B1", "v", "b1"),
         Sz("ZZTest.Tree\\C\\C1", "", "c1"), Sz("ZZTest.Tree", "", "root"),
         Sz("ZZTest.TreeSibling\\Inner", "", "stays"),
     }));
-    const std::string sibling = Dump(HKEY_CLASSES_ROOT, "ZZTest.TreeSibling");
+    const std::string sibling = Dump(machineClasses, "ZZTest.TreeSibling");
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
-    EXPECT_EQ(sibling, Dump(HKEY_CLASSES_ROOT, "ZZTest.TreeSibling"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
+    EXPECT_FALSE(KeyExists(machineClasses, "ZZTest.Tree"));
+    EXPECT_EQ(sibling, Dump(machineClasses, "ZZTest.TreeSibling"));
 }
 
 TEST_F(DeleteKeyTreeTest, DeepAndWideTreeGoes)
@@ -36,25 +36,25 @@ TEST_F(DeleteKeyTreeTest, DeepAndWideTreeGoes)
     for (int level = 0; level < 12; ++level)
     {
         for (char sibling : { 'a', 'b', 'c' })
-            ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz((path + "\\" + sibling).c_str(), "", "v") }));
+            ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz((path + "\\" + sibling).c_str(), "", "v") }));
         path += "\\b";
     }
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Deep"); }));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Deep"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Deep"); }));
+    EXPECT_FALSE(KeyExists(machineClasses, "ZZTest.Deep"));
 }
 
 TEST_F(DeleteKeyTreeTest, LongestNamesAndDeepestTreeGo)
 {
     // 255 characters and the NUL fill what a name can take.
-    ASSERT_EQ(ERROR_SUCCESS, SeedLevels(HKEY_CLASSES_ROOT, "ZZTest.Long", { std::string(255, 'n'), "x" }));
+    ASSERT_EQ(ERROR_SUCCESS, SeedLevels(machineClasses, "ZZTest.Long", { std::string(255, 'n'), "x" }));
     // 512 levels, the deepest tree Windows holds.
-    ASSERT_EQ(ERROR_SUCCESS, SeedLevels(HKEY_CLASSES_ROOT, "ZZTest.Deepest", std::vector<std::string>(511, "d")));
+    ASSERT_EQ(ERROR_SUCCESS, SeedLevels(machineClasses, "ZZTest.Deepest", std::vector<std::string>(511, "d")));
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Long"); }));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Long"));
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Deepest"); }));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Deepest"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Long"); }));
+    EXPECT_FALSE(KeyExists(machineClasses, "ZZTest.Long"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Deepest"); }));
+    EXPECT_FALSE(KeyExists(machineClasses, "ZZTest.Deepest"));
 }
 
 TEST_F(DeleteKeyTreeTest, MultiLevelPathDeletesOnlyItsLastLevel)
@@ -65,7 +65,7 @@ TEST_F(DeleteKeyTreeTest, MultiLevelPathDeletesOnlyItsLastLevel)
         Sz("software\\ZZTest", "Kept", "yes"),
     }));
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Tessaro 5"); }));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Tessaro 5"); }));
     EXPECT_EQ("software\\ZZTest\n"
               "software\\ZZTest : [Kept] type 1 = yes\\x00\n",
               Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
@@ -77,9 +77,9 @@ TEST_F(DeleteKeyTreeTest, MissingPathReturnsTheOpenErrorAndChangesNothing)
     const std::string before = Dump(HKEY_CURRENT_USER, "software\\ZZTest");
 
     EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Absent"); }));
+              Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Absent"); }));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Absent\\Deeper"); }));
+              Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\ZZTest\\Absent\\Deeper"); }));
     EXPECT_EQ(before, Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
 }
 
@@ -87,7 +87,7 @@ TEST_F(DeleteKeyTreeTest, NamesAreMatchedWithoutCase)
 {
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("Software\\ZZTest\\Flickard\\Sub", "", "x") }));
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\zztest\\FLICKARD"); }));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\zztest\\FLICKARD"); }));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\ZZTest\\Flickard"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\ZZTest"));
 }

@@ -15,6 +15,7 @@ using RunCleanupRhythm = RegistryTest;
 namespace
 {
 const LONG STATUS_CANNOT_DELETE = static_cast<LONG>(0xC0000121);
+#define HKLM_CLASSES "HKLM\\SOFTWARE\\Classes\\"  // where DeletedKeys() has the machine store
 
 std::vector<std::string> Strings(std::initializer_list<const char*> items)
 {
@@ -25,11 +26,11 @@ std::vector<std::string> Strings(std::initializer_list<const char*> items)
 
 TEST_F(DeleteKeyTreeCalls, LeafTakesOneOpenQueryCloseAndDelete)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz("ZZTest.Leaf", "", "x") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz("ZZTest.Leaf", "", "x") }));
     const int opens = StandIn::CallCount("RegOpenKeyExA"), closes = StandIn::CallCount("RegCloseKey");
     const int subkeyReads = StandIn::CallCount("RegEnumKeyExA"), valueReads = StandIn::CallCount("RegEnumValueA");
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Leaf"); }));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Leaf"); }));
     EXPECT_EQ(opens + 1, StandIn::CallCount("RegOpenKeyExA"));
     EXPECT_EQ(closes + 1, StandIn::CallCount("RegCloseKey"));
     EXPECT_EQ(1, StandIn::CallCount("RegQueryInfoKeyA"));
@@ -40,133 +41,143 @@ TEST_F(DeleteKeyTreeCalls, LeafTakesOneOpenQueryCloseAndDelete)
 
 TEST_F(DeleteKeyTreeCalls, TreeGoesBottomUpInIndexOrder)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Key("ZZTest.Tree\\C\\C1"), Key("ZZTest.Tree\\a\\A1"), Key("ZZTest.Tree\\B\\B1"),
     }));
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
-    EXPECT_EQ(Strings({ "HKCR\\ZZTest.Tree\\a\\A1", "HKCR\\ZZTest.Tree\\a", "HKCR\\ZZTest.Tree\\B\\B1",
-                        "HKCR\\ZZTest.Tree\\B", "HKCR\\ZZTest.Tree\\C\\C1", "HKCR\\ZZTest.Tree\\C",
-                        "HKCR\\ZZTest.Tree" }),
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
+    EXPECT_EQ(Strings({ HKLM_CLASSES "ZZTest.Tree\\a\\A1", HKLM_CLASSES "ZZTest.Tree\\a", HKLM_CLASSES "ZZTest.Tree\\B\\B1",
+                        HKLM_CLASSES "ZZTest.Tree\\B", HKLM_CLASSES "ZZTest.Tree\\C\\C1", HKLM_CLASSES "ZZTest.Tree\\C",
+                        HKLM_CLASSES "ZZTest.Tree" }),
               StandIn::DeletedKeys());
 }
 
 TEST_F(DeleteKeyTreeCalls, UnopenableGrandchildStopsItsAncestorsOnly)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Key("ZZTest.Tree\\A\\A1"), Key("ZZTest.Tree\\B\\B1"), Key("ZZTest.Tree\\B\\B2"), Key("ZZTest.Tree\\C\\C1"),
     }));
-    StandIn::DenyWriteAccess(HKEY_CLASSES_ROOT, "ZZTest.Tree\\B\\B2");
+    StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes\\ZZTest.Tree\\B\\B2");
 
-    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
-    EXPECT_EQ(Strings({ "HKCR\\ZZTest.Tree\\A\\A1", "HKCR\\ZZTest.Tree\\A", "HKCR\\ZZTest.Tree\\B\\B1" }),
+    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
+    EXPECT_EQ(Strings({ HKLM_CLASSES "ZZTest.Tree\\A\\A1", HKLM_CLASSES "ZZTest.Tree\\A", HKLM_CLASSES "ZZTest.Tree\\B\\B1" }),
               StandIn::DeletedKeys());
     EXPECT_EQ("ZZTest.Tree\nZZTest.Tree\\B\nZZTest.Tree\\B\\B2\nZZTest.Tree\\C\nZZTest.Tree\\C\\C1\n",
-              Dump(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
+              Dump(machineClasses, "ZZTest.Tree"));
 }
 
 TEST_F(DeleteKeyTreeCalls, FailedCountQueryKeepsTheLastCount)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Key("ZZTest.Tree\\A"), Key("ZZTest.Tree\\B") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Key("ZZTest.Tree\\A"), Key("ZZTest.Tree\\B") }));
 
     // The first query fails: the count stays 0, so the key is deleted with
     // its subkeys still in it, which the registry refuses.
     StandIn::FailCall("RegQueryInfoKeyA", 1, ERROR_OUTOFMEMORY);
-    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
     EXPECT_TRUE(StandIn::DeletedKeys().empty());
 
     // The tree's second query (after A's own) fails: the count of 2 from its
     // first query stands, so the walk goes on to B.
     StandIn::FailCall("RegQueryInfoKeyA", 3, ERROR_OUTOFMEMORY);
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
+    EXPECT_FALSE(KeyExists(machineClasses, "ZZTest.Tree"));
 }
 
 TEST_F(DeleteKeyTreeCalls, FailedSubkeyReadEndsTheDeletion)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Key("ZZTest.Tree\\A"), Key("ZZTest.Tree\\B") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Key("ZZTest.Tree\\A"), Key("ZZTest.Tree\\B") }));
     StandIn::FailCall("RegEnumKeyExA", 2, ERROR_OUTOFMEMORY);
 
-    EXPECT_EQ(ERROR_OUTOFMEMORY, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }));
-    EXPECT_EQ("ZZTest.Tree\nZZTest.Tree\\B\n", Dump(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
+    EXPECT_EQ(ERROR_OUTOFMEMORY, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
+    EXPECT_EQ("ZZTest.Tree\nZZTest.Tree\\B\n", Dump(machineClasses, "ZZTest.Tree"));
 }
 
 TEST_F(DeleteKeyTreeCalls, FailedFinalDeletionIsReturnedWithSubkeysGone)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Key("ZZTest.Tree\\A") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Key("ZZTest.Tree\\A") }));
     StandIn::FailCall("NtDeleteKey", 2, STATUS_CANNOT_DELETE);
 
-    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([] { return DeleteKeyTree(HKEY_CLASSES_ROOT, "ZZTest.Tree"); }))
+    EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }))
         << "the native status as a Win32 code";
-    EXPECT_EQ("ZZTest.Tree\n", Dump(HKEY_CLASSES_ROOT, "ZZTest.Tree"));
+    EXPECT_EQ("ZZTest.Tree\n", Dump(machineClasses, "ZZTest.Tree"));
 }
 
 TEST_F(ScrubFailures, OtherEnumerationErrorsStillEndTheWalkAndTheScan)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(".zztu", "", "TSO5.Image") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Sz(".zzta", "A", "x"), Sz(".zzta", "B", "TSO5.Image"), Sz(".zztb", "", "TSO5.Image"),
     }));
-    const std::string before = Dump(HKEY_CLASSES_ROOT, ".zzta") + Dump(HKEY_CLASSES_ROOT, ".zztb");
+    const std::string before = Dump(machineClasses, ".zzta") + Dump(machineClasses, ".zztb");
 
-    StandIn::FailCall("RegEnumKeyA", 1, ERROR_OUTOFMEMORY);
-    Engine([] { ScrubExtensionAssociations("TSO5.Image"); });
-    EXPECT_EQ(1, StandIn::CallCount("RegEnumKeyA"));
+    // After .zztu and the end of the per-user store: the failed read ends
+    // the machine store's walk, and only that one.
+    StandIn::FailCall("RegEnumKeyA", 3, ERROR_OUTOFMEMORY);
+    Engine([&] { ScrubExtensionAssociations("TSO5.Image"); });
+    EXPECT_EQ(3, StandIn::CallCount("RegEnumKeyA"));
+    EXPECT_EQ(".zztu\n", Dump(userClasses, ".zztu"));
 
-    StandIn::FailCall("RegEnumValueA", 1, ERROR_OUTOFMEMORY);  // .zzta's first value
-    StandIn::FailCall("RegEnumKeyA", 2, ERROR_OUTOFMEMORY);    // the name after .zzta
-    Engine([] { ScrubExtensionAssociations("TSO5.Image"); });
-    EXPECT_EQ(before, Dump(HKEY_CLASSES_ROOT, ".zzta") + Dump(HKEY_CLASSES_ROOT, ".zztb"));
+    StandIn::FailCall("RegEnumValueA", 2, ERROR_OUTOFMEMORY);  // .zzta's first value, after .zztu's end
+    StandIn::FailCall("RegEnumKeyA", 4, ERROR_OUTOFMEMORY);    // the name after .zzta
+    Engine([&] { ScrubExtensionAssociations("TSO5.Image"); });
+    EXPECT_EQ(before, Dump(machineClasses, ".zzta") + Dump(machineClasses, ".zztb"));
 }
 
 TEST_F(ScrubFailures, UnopenableExtensionIsPassedOver)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzta", "", "TSO5.Bild"), Sz(".zztb", "", "TSO5.Bild") }));
-    StandIn::DenyWriteAccess(HKEY_CLASSES_ROOT, ".zzta");
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "TSO5.Bild"), Sz(".zztb", "", "TSO5.Bild") }));
+    StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes\\.zzta");
 
-    Engine([] { ScrubExtensionAssociations("TSO5.Bild"); });
-    EXPECT_EQ(".zzta\n.zzta : [] type 1 = TSO5.Bild\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zzta"));
-    EXPECT_EQ(".zztb\n", Dump(HKEY_CLASSES_ROOT, ".zztb"));
+    Engine([&] { ScrubExtensionAssociations("TSO5.Bild"); });
+    EXPECT_EQ(".zzta\n.zzta : [] type 1 = TSO5.Bild\\x00\n", Dump(machineClasses, ".zzta"));
+    EXPECT_EQ(".zztb\n", Dump(machineClasses, ".zztb"));
 }
 
 TEST_F(ScrubFailures, FailedValueDeletionIsIgnoredAndTheKeyClosed)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzta", "", "TSO5.Bild"), Sz(".zztb", "", "TSO5.Bild") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "TSO5.Bild"), Sz(".zztb", "", "TSO5.Bild") }));
     StandIn::FailCall("RegDeleteValueA", 1, ERROR_ACCESS_DENIED);
 
-    Engine([] { ScrubExtensionAssociations("TSO5.Bild"); });
-    EXPECT_EQ(".zzta\n.zzta : [] type 1 = TSO5.Bild\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zzta"));
-    EXPECT_EQ(".zztb\n", Dump(HKEY_CLASSES_ROOT, ".zztb"));
+    Engine([&] { ScrubExtensionAssociations("TSO5.Bild"); });
+    EXPECT_EQ(".zzta\n.zzta : [] type 1 = TSO5.Bild\\x00\n", Dump(machineClasses, ".zzta"));
+    EXPECT_EQ(".zztb\n", Dump(machineClasses, ".zztb"));
 }
 
 TEST_F(ScrubFailures, OnlyExtensionKeysAreOpened)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Key(".zzta"), Key(".zztb"), Key("ZZTest.A"), Key("ZZTest.B"), Key("ZZTest.C"),
     }));
     const int opens = StandIn::CallCount("RegOpenKeyExA");
 
-    Engine([] { ScrubExtensionAssociations("TSO5.Bild"); });
-    EXPECT_EQ(opens + 2, StandIn::CallCount("RegOpenKeyExA"));
-    EXPECT_EQ(6, StandIn::CallCount("RegEnumKeyA")) << "five names and the end of the list";
+    Engine([&] { ScrubExtensionAssociations("TSO5.Bild"); });
+    EXPECT_EQ(opens + 4, StandIn::CallCount("RegOpenKeyExA")) << "the two stores and the two extensions";
+    EXPECT_EQ(7, StandIn::CallCount("RegEnumKeyA")) << "five names and the end of each store";
 }
 
 TEST_F(RunCleanupRhythm, PumpsAfterEveryTargetOfBothPasses)
 {
     for (const CleanupTarget& target : CleanupPlan)
-        ASSERT_EQ(ERROR_SUCCESS, Seed(target.root, { Key((std::string(target.path) + "\\Sub").c_str()) }));
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzta", "", "Image.Document") }));
+    {
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, "Sub"));
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, "Sub"));
+    }
+    ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(".zztu", "", "Image.Document") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "Image.Document") }));
 
-    // At each drain: how many planned keys are gone, and is .zzta scrubbed.
+    // At each drain: how many planned keys are gone from every store, and
+    // are both extensions scrubbed.
     std::vector<std::string> seen;
     StandIn::OnQueueEmpty([&] {
         int gone = 0;
         for (const CleanupTarget& target : CleanupPlan)
-            gone += KeyExists(target.root, target.path) ? 0 : 1;
-        seen.push_back(std::to_string(gone) + (Dump(HKEY_CLASSES_ROOT, ".zzta") == ".zzta\n" ? " scrubbed" : ""));
+            gone += PlannedKeyLeft(target) ? 0 : 1;
+        const bool scrubbed = Dump(userClasses, ".zztu") == ".zztu\n" && Dump(machineClasses, ".zzta") == ".zzta\n";
+        seen.push_back(std::to_string(gone) + (scrubbed ? " scrubbed" : ""));
     });
     PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0);
 
-    Engine([] { RunCleanup(); });
+    Engine([&] { RunCleanup(); });
     EXPECT_EQ(Strings({ "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11",
                         "11", "11", "11", "11", "11", "11", "11", "11", "11 scrubbed", "11 scrubbed", "11 scrubbed" }),
               seen);
@@ -174,31 +185,64 @@ TEST_F(RunCleanupRhythm, PumpsAfterEveryTargetOfBothPasses)
     EXPECT_EQ(static_cast<UINT>(WM_APP), StandIn::DispatchedMessages()[0].message);
 }
 
-TEST_F(RunCleanupRhythm, FailingRowDoesNotStopTheRowsAfterIt)
+TEST_F(RunCleanupRhythm, FailingCopyDoesNotStopTheCopiesAndRowsAfterIt)
 {
     for (const CleanupTarget& target : CleanupPlan)
-        ASSERT_EQ(ERROR_SUCCESS, Seed(target.root, { Key((std::string(target.path) + "\\Sub").c_str()) }));
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzta", "", "TSO5.Image"), Sz(".zztb", "", "Image.Document") }));
-    StandIn::DenyWriteAccess(HKEY_CLASSES_ROOT, "TSO5.Image\\Sub");
-    StandIn::FailCall("NtDeleteKey", 2, STATUS_CANNOT_DELETE);  // TSO5.BrowserFile, after its Sub
+    {
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, "Sub"));
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, "Sub"));
+    }
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "TSO5.Image"), Sz(".zztb", "", "Image.Document") }));
+    StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes\\TSO5.Image\\Sub");
+    // Both TSO5.Image\Sub and TSO5.Image of the user, then TSO5.BrowserFile's
+    // four keys: the last is the machine's copy, after its Sub.
+    StandIn::FailCall("NtDeleteKey", 6, STATUS_CANNOT_DELETE);
 
-    Engine([] { RunCleanup(); });
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "TSO5.Image\\Sub"));
-    EXPECT_EQ("TSO5.BrowserFile\n", Dump(HKEY_CLASSES_ROOT, "TSO5.BrowserFile"));
+    Engine([&] { RunCleanup(); });
+    EXPECT_TRUE(KeyExists(machineClasses, "TSO5.Image\\Sub"));
+    EXPECT_FALSE(KeyExists(userClasses, "TSO5.Image"));
+    EXPECT_EQ("TSO5.BrowserFile\n", Dump(machineClasses, "TSO5.BrowserFile"));
+    EXPECT_FALSE(KeyExists(userClasses, "TSO5.BrowserFile"));
     for (int i = 2; i < CleanupTargetCount; ++i)
-        EXPECT_FALSE(KeyExists(CleanupPlan[i].root, CleanupPlan[i].path)) << CleanupPlan[i].path;
-    EXPECT_EQ(".zzta\n", Dump(HKEY_CLASSES_ROOT, ".zzta"));
-    EXPECT_EQ(".zztb\n", Dump(HKEY_CLASSES_ROOT, ".zztb"));
+        EXPECT_FALSE(PlannedKeyLeft(CleanupPlan[i])) << CleanupPlan[i].path;
+    EXPECT_EQ(".zzta\n", Dump(machineClasses, ".zzta"));
+    EXPECT_EQ(".zztb\n", Dump(machineClasses, ".zztb"));
+}
+
+TEST_F(RunCleanupRhythm, MachineStoreRefusedStillRemovesTheUsersCopies)
+{
+    // A user without administrator rights: the per-machine store, and all
+    // below it, refuses all access.
+    for (const CleanupTarget& target : CleanupPlan)
+    {
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, "Sub"));
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, "Sub"));
+    }
+    ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(".zztu", "", "TSO5.Bild") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "TSO5.Bild") }));
+    const std::string machine = Dump(HKEY_LOCAL_MACHINE, "Software\\Classes");
+    StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes");
+
+    Engine([&] { RunCleanup(); });
+    EXPECT_EQ(machine, Dump(HKEY_LOCAL_MACHINE, "Software\\Classes"));
+    for (const CleanupTarget& target : CleanupPlan)
+        EXPECT_FALSE(KeyExists(target.root == HKEY_CLASSES_ROOT ? userClasses : target.root, target.path))
+            << target.path;
+    EXPECT_EQ(".zztu\n", Dump(userClasses, ".zztu"));
+    EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
 }
 
 TEST_F(RunCleanupRhythm, SecondRunDeletesNoKey)
 {
     for (const CleanupTarget& target : CleanupPlan)
-        ASSERT_EQ(ERROR_SUCCESS, Seed(target.root, { Key(target.path) }));
+    {
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, ""));
+        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, ""));
+    }
 
-    Engine([] { RunCleanup(); });
-    EXPECT_EQ(11u, StandIn::DeletedKeys().size());
-    Engine([] { RunCleanup(); });
-    EXPECT_EQ(11u, StandIn::DeletedKeys().size());
+    Engine([&] { RunCleanup(); });
+    EXPECT_EQ(20u, StandIn::DeletedKeys().size()) << "nine classes in two stores and two settings trees";
+    Engine([&] { RunCleanup(); });
+    EXPECT_EQ(20u, StandIn::DeletedKeys().size());
     EXPECT_EQ(44, StandIn::EmptyQueueCount());
 }

@@ -6,6 +6,7 @@
 #include "../../common/ntdll.h"
 #include "../support/registry_links.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -313,4 +314,36 @@ TEST_F(RegistryContract, LinkOpenedAsItselfIsDeletedAsItself)
               "software\\ZZTest\\Target\n"
               "software\\ZZTest\\Target : [v] type 1 = 1\\x00\n",
               Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
+}
+
+// Since Vista, Windows keeps a user's classes in a hive of their own and
+// makes HKCU\Software\Classes a link to it; Wine keeps an ordinary key. The
+// program opens the store by following it, as any level above its keys.
+TEST_F(RegistryContract, UserClassStoreIsReachedThroughItsLink)
+{
+    HKEY store;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes", REG_OPTION_OPEN_LINK, KEY_READ,
+                                           &store));
+    char name[32] = "";
+    BYTE data[512];
+    DWORD length = sizeof name, size = sizeof data, type = REG_NONE;
+    const LONG status = RegEnumValueA(store, 0, name, &length, nullptr, &type, data, &size);
+    RegCloseKey(store);
+    if (RunningOnWine())
+    {
+        EXPECT_TRUE(status != ERROR_SUCCESS || type != REG_LINK) << name;
+    }
+    else
+    {
+        EXPECT_EQ(ERROR_SUCCESS, status);
+        EXPECT_STREQ("SymbolicLinkValue", name);
+        EXPECT_EQ(static_cast<DWORD>(REG_LINK), type);
+        const std::string tail = "_Classes";
+        std::string target;
+        for (DWORD i = 0; i + 1 < size; i += 2)
+            target += static_cast<char>(data[i]);
+        EXPECT_EQ(tail, target.substr(target.size() - std::min(target.size(), tail.size()))) << target;
+    }
+    ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Key("ZZTest.Store") }));
+    EXPECT_TRUE(KeyExistsAs(HKEY_CURRENT_USER, "Software\\Classes\\ZZTest.Store", 0));
 }

@@ -21,11 +21,11 @@ protected:
             Sz("software\\ZZTest.Victim", "", "keep"), Sz("software\\ZZTest.Victim\\Deep", "v", "keep"),
             Key("software\\ZZTest.Victim\\Deep\\Deeper"),
         }));
-        ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+        ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
             Sz("ZZTest.MachineVictim", "", "TSO5.Image"), Key("ZZTest.MachineVictim\\shell\\open"),
         }));
         userVictim = Dump(HKEY_CURRENT_USER, "software\\ZZTest.Victim");
-        machineVictim = Dump(HKEY_CLASSES_ROOT, "ZZTest.MachineVictim");
+        machineVictim = Dump(machineClasses, "ZZTest.MachineVictim");
     }
 
     void Link(HKEY root, const char* path, HKEY targetRoot, const char* targetPath)
@@ -38,7 +38,7 @@ protected:
     void ExpectVictimsUntouched()
     {
         EXPECT_EQ(userVictim, Dump(HKEY_CURRENT_USER, "software\\ZZTest.Victim"));
-        EXPECT_EQ(machineVictim, Dump(HKEY_CLASSES_ROOT, "ZZTest.MachineVictim"));
+        EXPECT_EQ(machineVictim, Dump(machineClasses, "ZZTest.MachineVictim"));
     }
 
     std::string userVictim, machineVictim;
@@ -54,7 +54,7 @@ TEST_F(RegistryLinkTest, LinkDeepInsideAPlannedTreeGoesAsItself)
     }));
     Link(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\Tools\\inner", HKEY_CURRENT_USER, "software\\ZZTest.Victim");
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, Tessaro); }));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, Tessaro); }));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Tessaro));
     ExpectVictimsUntouched();
 }
@@ -62,31 +62,34 @@ TEST_F(RegistryLinkTest, LinkDeepInsideAPlannedTreeGoesAsItself)
 TEST_F(RegistryLinkTest, PlannedKeyThatIsALinkGoesAsItself)
 {
     Link(HKEY_CURRENT_USER, "software\\Orlo\\Flickard", HKEY_CURRENT_USER, "software\\ZZTest.Victim");
+    // The user's copy of a class, pointing at a key of the machine's store.
+    Link(userClasses, "Anim.Document", machineClasses, "ZZTest.MachineVictim");
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\Orlo\\Flickard"); }));
+    Engine([&] { RunCleanup(); });
     EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
+    EXPECT_FALSE(KeyExists(userClasses, "Anim.Document"));
     ExpectVictimsUntouched();
 }
 
 TEST_F(RegistryLinkTest, LinkIntoTheMachineHiveGoesAsItself)
 {
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz(Tessaro, "Zoom", "100") }));
-    Link(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\machine", HKEY_CLASSES_ROOT, "ZZTest.MachineVictim");
+    Link(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\machine", machineClasses, "ZZTest.MachineVictim");
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, Tessaro); }));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, Tessaro); }));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Tessaro));
     ExpectVictimsUntouched();
 }
 
 TEST_F(RegistryLinkTest, ExtensionThatIsALinkIsPassedOver)
 {
-    Link(HKEY_CLASSES_ROOT, ".zztlink", HKEY_CLASSES_ROOT, "ZZTest.MachineVictim");
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zztplain", "", "TSO5.Image") }));
-    const std::string link = Dump(HKEY_CLASSES_ROOT, ".zztlink");
+    Link(machineClasses, ".zztlink", machineClasses, "ZZTest.MachineVictim");
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zztplain", "", "TSO5.Image") }));
+    const std::string link = Dump(machineClasses, ".zztlink");
 
-    Engine([] { ScrubExtensionAssociations("TSO5.Image"); });
-    EXPECT_EQ(link, Dump(HKEY_CLASSES_ROOT, ".zztlink"));
-    EXPECT_EQ(".zztplain\n", Dump(HKEY_CLASSES_ROOT, ".zztplain")) << "the walk went past the link";
+    Engine([&] { ScrubExtensionAssociations("TSO5.Image"); });
+    EXPECT_EQ(link, Dump(machineClasses, ".zztlink"));
+    EXPECT_EQ(".zztplain\n", Dump(machineClasses, ".zztplain")) << "the walk went past the link";
     ExpectVictimsUntouched();
 }
 
@@ -99,7 +102,7 @@ TEST_F(RegistryLinkTest, BrokenLinksGoAsLinks)
     Link(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\self", HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\self");
     Link(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\chained", HKEY_CURRENT_USER, "software\\ZZTest.Chain");
 
-    EXPECT_EQ(ERROR_SUCCESS, Engine([] { return DeleteKeyTree(HKEY_CURRENT_USER, Tessaro); }));
+    EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, Tessaro); }));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Tessaro));
     EXPECT_EQ(chain, Dump(HKEY_CURRENT_USER, "software\\ZZTest.Chain"));
     ExpectVictimsUntouched();

@@ -28,8 +28,9 @@ bool IsTestKeyName(const char* name)
     return false;
 }
 
-// Test keys are named ZZTest... or .zzt... directly under a root or under
-// HKCU\software, so a run can remove whatever an earlier one left behind.
+// Test keys are named ZZTest... or .zzt... directly under a class store or
+// under HKCU\software, so a run can remove whatever an earlier one left
+// behind.
 void RemoveTestKeys(HKEY root, const char* path)
 {
     HKEY key;
@@ -53,15 +54,37 @@ void RemoveTestKeys(HKEY root, const char* path)
         DeleteTreeSparingLinkTargets(root, (std::string(path) + (*path ? "\\" : "") + name).c_str());
 }
 
+std::string InStore(const CleanupTarget& store, const char* path)
+{
+    return std::string(store.path) + "\\" + path;
+}
+
 // The plan's own keys, and "Orlo" above the per-user ones, which the tests
 // create in their throwaway registry.
 void RemoveAllTestKeys()
 {
     for (const CleanupTarget& target : CleanupPlan)
-        DeleteTreeSparingLinkTargets(target.root, target.path);
+    {
+        if (target.root != HKEY_CLASSES_ROOT)
+            DeleteTreeSparingLinkTargets(target.root, target.path);
+        for (const CleanupTarget& store : ClassStores)
+        {
+            if (target.root == HKEY_CLASSES_ROOT)
+                DeleteTreeSparingLinkTargets(store.root, InStore(store, target.path).c_str());
+        }
+    }
     DeleteTreeSparingLinkTargets(HKEY_CURRENT_USER, "software\\Orlo");
-    RemoveTestKeys(HKEY_CLASSES_ROOT, "");
+    for (const CleanupTarget& store : ClassStores)
+        RemoveTestKeys(store.root, store.path);
     RemoveTestKeys(HKEY_CURRENT_USER, "software");
+}
+
+HKEY OpenStore(HKEY root)
+{
+    HKEY store = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, "Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &store, nullptr));
+    return store;
 }
 }  // namespace
 
@@ -97,12 +120,19 @@ void RegistryTest::SetUp()
 #ifndef _WIN32
     StandIn::Reset();
 #endif
+    userClasses = OpenStore(HKEY_CURRENT_USER);
+    machineClasses = OpenStore(HKEY_LOCAL_MACHINE);
     RemoveAllTestKeys();
 }
 
 void RegistryTest::TearDown()
 {
+#ifndef _WIN32
+    EXPECT_EQ(0, StandIn::ClassesRootCallCount()) << "a call named HKEY_CLASSES_ROOT, which the stand-in refuses";
+#endif
     RemoveAllTestKeys();
+    RegCloseKey(userClasses);
+    RegCloseKey(machineClasses);
 }
 
 void RegistryTest::CheckAfterEngineCall(int handlesBefore, long allocations)
@@ -112,6 +142,24 @@ void RegistryTest::CheckAfterEngineCall(int handlesBefore, long allocations)
         EXPECT_EQ(handlesBefore, OpenKeyHandleCount()) << "the call left registry keys open";
     }
     EXPECT_EQ(0, allocations) << "the call allocated from the heap";
+#ifndef _WIN32
+    // Windows would answer from its merged view, where a class in both
+    // stores is only its per-user copy.
+    EXPECT_EQ(0, StandIn::ClassesRootCallCount()) << "a call named HKEY_CLASSES_ROOT";
+#endif
+}
+
+bool RegistryTest::PlannedKeyLeft(const CleanupTarget& target)
+{
+    if (target.root != HKEY_CLASSES_ROOT)
+        return KeyExists(target.root, target.path);
+    return KeyExists(userClasses, target.path) || KeyExists(machineClasses, target.path);
+}
+
+LONG RegistryTest::SeedPlanned(const CleanupTarget& target, HKEY store, const std::string& sub)
+{
+    const std::string path = std::string(target.path) + (sub.empty() ? "" : "\\" + sub);
+    return Seed(target.root == HKEY_CLASSES_ROOT ? store : target.root, { Key(path.c_str()) });
 }
 
 LONG RegistryTest::SetRawValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,

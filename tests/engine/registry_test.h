@@ -1,10 +1,12 @@
-// Test support shared by the host build (stand-in registry) and the win64
-// build (Wine's registry): seeding keys, reading back the exact state, and
+// Test support shared by the host build (stand-in registry) and the Wine
+// builds (Wine's registry): seeding keys, reading back the exact state, and
 // removing what a test made. Test keys are named ZZTest... or .zzt..., at the
-// top of a root or under HKCU\software.
+// top of a class store or under HKCU\software.
 #pragma once
 
 #include <windows.h>
+
+#include "../../cleanup/cleanup.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +34,17 @@ class RegistryTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    // Open for the whole test: HKCU\Software\Classes and
+    // HKLM\Software\Classes, which Windows merges into HKEY_CLASSES_ROOT.
+    HKEY userClasses = nullptr;
+    HKEY machineClasses = nullptr;
+
+    // A planned key is left when any copy of it is: for a class, in either
+    // store.
+    bool PlannedKeyLeft(const CleanupTarget& target);
+    // Creates `sub` (may be "") below the planned key, in `store` for a class.
+    LONG SeedPlanned(const CleanupTarget& target, HKEY store, const std::string& sub);
 
     // Creates the keys and values in order; returns the first failing code.
     LONG Seed(HKEY root, std::initializer_list<SeedValue> values);

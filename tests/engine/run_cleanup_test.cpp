@@ -41,23 +41,29 @@ const char* const classIds[] = { "TSO5.Image", "TSO5.BrowserFile", "TSO5.Fichier
                                  "Anim.Document", "Flickard.Animation", "Image.Document" };
 }
 
-TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReference)
+TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReferenceFromBothStores)
 {
     for (const char* classId : classIds)
     {
         const std::string key = classId;
-        ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+        ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
             Sz(key.c_str(), "", "Document"),
             Sz((key + "\\DefaultIcon").c_str(), "", "tessaro.exe,1"),
             Sz((key + "\\shell\\open\\command").c_str(), "", "tessaro.exe \"%1\""),
         }));
     }
+    // The user's own registrations: other subkeys than the machine's, in
+    // other letter case.
+    ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, {
+        Sz("TSO5.IMAGE\\shell\\edit\\command", "", "tessaro.exe /edit \"%1\""), Sz("TSO5.IMAGE", "", "Mine"),
+        Sz("flickard.animation\\CurVer", "", "Flickard.Animation.2"),
+    }));
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, {
         Sz("software\\Orlo\\Tessaro 5\\Recent Files", "File1", "c:\\a.tso"),
         Sz("software\\Orlo\\Tessaro 5", "Zoom", "100"),
         Sz("software\\Orlo\\Flickard\\Window", "Left", "10"),
     }));
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Sz(".zzta", "", "TSO5.Image"), Sz(".zzta", "Content Type", "image/x-tso"),
         Sz(".zztb", "", "tso5.bild"), Sz(".zztb", "Alt", "Flickard.Animation"),
         Sz(".zztc", "", "ZZTest.Unrelated"), ExpandSz(".zztc", "Expand", "Anim.Document"),
@@ -65,34 +71,46 @@ TEST_F(RunCleanupTest, RemovesEveryPlannedTreeAndReference)
         Sz(".zzth", "", "software\\Orlo\\Tessaro 5"), Sz(".zzth", "Other", "SOFTWARE\\orlo\\flickard"),
         Sz("ZZTest.Unrelated", "", "TSO5.Image"),
     }));
-    const std::string userPaths = Dump(HKEY_CLASSES_ROOT, ".zzth");
+    // .zztb in both stores; two values naming one class, one another; near
+    // misses, which stay.
+    ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, {
+        Sz(".zztb", "", "TSO5.Bild"),
+        Sz(".zztu", "", "TSO5.Image"), Sz(".zztu", "Alt", "tso5.image"), Sz(".zztu", "Other", "Anim.Document"),
+        Sz(".zztv", "", "TSO5.Image "), ExpandSz(".zztv", "Expand", "Flickard.Animation"),
+        Sz("ZZTest.Unrelated", "", "Image.Document"),
+    }));
+    const std::string userPaths = Dump(machineClasses, ".zzth");
+    const std::string nearMisses = Dump(userClasses, ".zztv") + Dump(userClasses, "ZZTest.Unrelated");
 
-    Engine([] { RunCleanup(); });
+    Engine([&] { RunCleanup(); });
 
     for (const CleanupTarget& target : CleanupPlan)
-        EXPECT_FALSE(KeyExists(target.root, target.path)) << target.path;
+        EXPECT_FALSE(PlannedKeyLeft(target)) << target.path;
     EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
-    EXPECT_EQ(".zzta\n.zzta : [Content Type] type 1 = image/x-tso\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zzta"));
-    EXPECT_EQ(".zztb\n", Dump(HKEY_CLASSES_ROOT, ".zztb"));
+    EXPECT_EQ(".zzta\n.zzta : [Content Type] type 1 = image/x-tso\\x00\n", Dump(machineClasses, ".zzta"));
+    EXPECT_EQ(".zztb\n", Dump(machineClasses, ".zztb"));
+    EXPECT_EQ(".zztb\n", Dump(userClasses, ".zztb"));
     EXPECT_EQ(".zztc\n"
               ".zztc : [Expand] type 2 = Anim.Document\\x00\n"
               ".zztc : [] type 1 = ZZTest.Unrelated\\x00\n",
-              Dump(HKEY_CLASSES_ROOT, ".zztc"));
-    EXPECT_EQ(".zztd\n.zztd : [] type 1 = Image.Document \\x00\n", Dump(HKEY_CLASSES_ROOT, ".zztd"));
-    EXPECT_EQ(userPaths, Dump(HKEY_CLASSES_ROOT, ".zzth")) << "only class identifiers are scrubbed";
+              Dump(machineClasses, ".zztc"));
+    EXPECT_EQ(".zztd\n.zztd : [] type 1 = Image.Document \\x00\n", Dump(machineClasses, ".zztd"));
+    EXPECT_EQ(userPaths, Dump(machineClasses, ".zzth")) << "only class identifiers are scrubbed";
     EXPECT_EQ("ZZTest.Unrelated\nZZTest.Unrelated : [] type 1 = TSO5.Image\\x00\n",
-              Dump(HKEY_CLASSES_ROOT, "ZZTest.Unrelated"));
+              Dump(machineClasses, "ZZTest.Unrelated"));
+    EXPECT_EQ(".zztu\n.zztu : [Alt] type 1 = tso5.image\\x00\n", Dump(userClasses, ".zztu")) << "once per class";
+    EXPECT_EQ(nearMisses, Dump(userClasses, ".zztv") + Dump(userClasses, "ZZTest.Unrelated"));
 }
 
 TEST_F(RunCleanupTest, NothingToRemoveChangesNothing)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zzte", "", "ZZTest.Other") }));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzte", "", "ZZTest.Other") }));
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest", "Kept", "1") }));
-    const std::string extension = Dump(HKEY_CLASSES_ROOT, ".zzte");
+    const std::string extension = Dump(machineClasses, ".zzte");
     const std::string settings = Dump(HKEY_CURRENT_USER, "software\\ZZTest");
 
-    Engine([] { RunCleanup(); });
-    EXPECT_EQ(extension, Dump(HKEY_CLASSES_ROOT, ".zzte"));
+    Engine([&] { RunCleanup(); });
+    EXPECT_EQ(extension, Dump(machineClasses, ".zzte"));
     EXPECT_EQ(settings, Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
 }
 
@@ -103,35 +121,35 @@ TEST_F(RunCleanupTest, OnlyPlannedUserKeyGoesAndItsParentStays)
         Sz("software\\Orlo\\Tessaro 5", "Zoom", "100"),
     }));
 
-    Engine([] { RunCleanup(); });
+    Engine([&] { RunCleanup(); });
     EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
 }
 
 TEST_F(RunCleanupTest, MissingClassKeyStillHasItsReferencesScrubbed)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, { Sz(".zztf", "", "TSO5.Archivo de examinador") }));
-    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "TSO5.Archivo de examinador"));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zztf", "", "TSO5.Archivo de examinador") }));
+    ASSERT_FALSE(PlannedKeyLeft(CleanupPlan[5]));
 
-    Engine([] { RunCleanup(); });
-    EXPECT_EQ(".zztf\n", Dump(HKEY_CLASSES_ROOT, ".zztf"));
+    Engine([&] { RunCleanup(); });
+    EXPECT_EQ(".zztf\n", Dump(machineClasses, ".zztf"));
 }
 
 TEST_F(RunCleanupTest, SecondRunRemovesOnlyTheSecondMatchLeftInAKey)
 {
-    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CLASSES_ROOT, {
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
         Sz("Imagen de TSO5", "", "Imagen"),
         Sz(".zztg", "", "Imagen de TSO5"), Sz(".zztg", "Second", "IMAGEN DE TSO5"), Sz(".zztg", "Third", "x"),
     }));
 
-    Engine([] { RunCleanup(); });
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Imagen de TSO5"));
+    Engine([&] { RunCleanup(); });
+    EXPECT_FALSE(KeyExists(machineClasses, "Imagen de TSO5"));
     EXPECT_EQ(".zztg\n"
               ".zztg : [Second] type 1 = IMAGEN DE TSO5\\x00\n"
               ".zztg : [Third] type 1 = x\\x00\n",
-              Dump(HKEY_CLASSES_ROOT, ".zztg"));
+              Dump(machineClasses, ".zztg"));
 
-    Engine([] { RunCleanup(); });
-    EXPECT_EQ(".zztg\n.zztg : [Third] type 1 = x\\x00\n", Dump(HKEY_CLASSES_ROOT, ".zztg"));
+    Engine([&] { RunCleanup(); });
+    EXPECT_EQ(".zztg\n.zztg : [Third] type 1 = x\\x00\n", Dump(machineClasses, ".zztg"));
 }
 
 TEST_F(RunCleanupTest, DrainsTheThreadQueueWithQuitIncluded)
@@ -140,7 +158,7 @@ TEST_F(RunCleanupTest, DrainsTheThreadQueueWithQuitIncluded)
     ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_APP + 1, 3, 4));
     PostQuitMessage(7);
 
-    Engine([] { RunCleanup(); });
+    Engine([&] { RunCleanup(); });
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "message " << msg.message << " was left";
 }

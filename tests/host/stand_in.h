@@ -9,15 +9,22 @@
 
 namespace StandIn
 {
-// Empties the registry to its two roots and forgets faults, counts, logs
-// and queued messages. Handles still open are dropped.
+// Empties the registry to its roots and the two class stores, and forgets
+// faults, counts, logs and queued messages. Handles still open are dropped.
 void Reset();
 
 int OpenHandleCount();
 
-// Opening `path` under `root` with more than read access fails with
-// ERROR_ACCESS_DENIED, and so does deleting it, as a restrictive ACL would.
+// Opening `path` under `root` (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER), or
+// any key below it, with more than read access fails with
+// ERROR_ACCESS_DENIED, and so does deleting it, as an inherited restrictive
+// ACL would.
 void DenyWriteAccess(HKEY root, const char* path);
+
+// Calls that named HKEY_CLASSES_ROOT since the last Reset(). Windows answers
+// them from its merged view of both class stores, which the stand-in does
+// not have: it refuses them with ERROR_INVALID_HANDLE.
+int ClassesRootCallCount();
 
 // The `nth` call (1 = the next one) of `function` returns `code` and does
 // nothing else.
@@ -26,7 +33,8 @@ void FailCall(const char* function, int nth, LONG code);
 int CallCount(const char* function);
 long long RegistryCallCount();
 
-// Full paths ("HKCR\\a\\b") of the keys RegDeleteKeyA removed, in order.
+// Full paths ("HKLM\\SOFTWARE\\Classes\\a", "HKCU\\Software\\Classes\\a") of
+// the keys RegDeleteKeyA and NtDeleteKey removed, in order.
 const std::vector<std::string>& DeletedKeys();
 
 // Called each time PeekMessageA finds the queue empty, that is at the end of

@@ -3,7 +3,10 @@
 // characters, subkeys listed in case-insensitive order (folded to upper
 // case, as Windows folds), values listed in creation order, the A calls'
 // buffer-length rules, the access a handle was opened with, and symbolic
-// links.
+// links. The two class stores are there as Windows has them since Vista:
+// HKLM\SOFTWARE\Classes, and HKCU\Software\Classes as a link into the
+// user's own classes hive. HKEY_CLASSES_ROOT, Windows' merged view of the
+// two, is not modelled: a call naming it is refused and counted.
 #include <windows.h>
 
 #include "../../common/ntdll.h"
@@ -67,8 +70,10 @@ struct HKEY__
 
 namespace
 {
-std::shared_ptr<Key> classesRoot;
+std::shared_ptr<Key> localMachine;
 std::shared_ptr<Key> currentUser;
+std::shared_ptr<Key> userClasses;  // reached only through HKCU\Software\Classes
+int classesRootCalls = 0;
 std::unordered_set<HKEY> openHandles;
 std::set<std::string> writeDenied;  // upper-cased full paths
 std::map<std::string, Fault> faults;
@@ -77,8 +82,9 @@ long long registryCalls = 0;
 std::vector<std::string> deletedKeys;
 
 // The roots' names in the kernel's namespace, which link targets use.
-const char* const ClassesRootKernelName = "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+const char* const LocalMachineKernelName = "\\REGISTRY\\MACHINE";
 const char* const CurrentUserKernelName = "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000";
+const char* const UserClassesKernelName = "\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000_Classes";
 
 unsigned char Upper(char c)
 {
@@ -138,13 +144,18 @@ bool InjectedFailure(const char* function, LONG* code)
 
 bool IsRoot(HKEY handle)
 {
-    return handle == HKEY_CLASSES_ROOT || handle == HKEY_CURRENT_USER;
+    return handle == HKEY_LOCAL_MACHINE || handle == HKEY_CURRENT_USER;
 }
 
 Key* Resolve(HKEY handle)
 {
     if (handle == HKEY_CLASSES_ROOT)
-        return classesRoot.get();
+    {
+        ++classesRootCalls;
+        return nullptr;
+    }
+    if (handle == HKEY_LOCAL_MACHINE)
+        return localMachine.get();
     if (handle == HKEY_CURRENT_USER)
         return currentUser.get();
     if (openHandles.count(handle) == 0)
@@ -220,7 +231,9 @@ Key* LinkTarget(Key* link, int hops)
     {
         const char* kernelName;
         Key* root;
-    } roots[] = { { ClassesRootKernelName, classesRoot.get() }, { CurrentUserKernelName, currentUser.get() } };
+    } roots[] = { { LocalMachineKernelName, localMachine.get() },
+                  { CurrentUserKernelName, currentUser.get() },
+                  { UserClassesKernelName, userClasses.get() } };
     for (const auto& root : roots)
     {
         size_t length = std::strlen(root.kernelName);
@@ -275,9 +288,15 @@ LONG Walk(Key* start, const char* path, bool create, bool linkItself, int hops, 
     return ERROR_SUCCESS;
 }
 
+// A denial holds for the key and everything below it, as an inherited ACL.
 bool WriteDenied(const Key* key)
 {
-    return !writeDenied.empty() && writeDenied.count(UpperCased(FullPath(key))) != 0;
+    for (const Key* level = key; !writeDenied.empty() && level != nullptr; level = level->parent)
+    {
+        if (writeDenied.count(UpperCased(FullPath(level))) != 0)
+            return true;
+    }
+    return false;
 }
 
 HKEY NewHandle(Key* key, REGSAM access)
@@ -296,10 +315,12 @@ void Unlink(Key* key)
 // The key's name in the kernel's namespace, as NtQueryKey reports it.
 std::string KernelName(const Key* key)
 {
-    if (key == classesRoot.get())
-        return ClassesRootKernelName;
+    if (key == localMachine.get())
+        return LocalMachineKernelName;
     if (key == currentUser.get())
         return CurrentUserKernelName;
+    if (key == userClasses.get())
+        return UserClassesKernelName;
     return KernelName(key->parent) + "\\" + key->name;
 }
 
@@ -687,10 +708,20 @@ void ResetRegistry()
     for (HKEY handle : openHandles)
         delete handle;
     openHandles.clear();
-    classesRoot = std::make_shared<Key>();
-    classesRoot->name = "HKCR";
+    localMachine = std::make_shared<Key>();
+    localMachine->name = "HKLM";
+    AddSubkey(AddSubkey(localMachine.get(), "SOFTWARE", 8, false), "Classes", 7, false);
     currentUser = std::make_shared<Key>();
     currentUser->name = "HKCU";
+    // Named as it is reached, so that its keys' full paths read naturally.
+    userClasses = std::make_shared<Key>();
+    userClasses->name = "HKCU\\Software\\Classes";
+    Key* link = AddSubkey(AddSubkey(currentUser.get(), "Software", 8, false), "Classes", 7, true);
+    std::vector<BYTE> target;
+    for (const char* c = UserClassesKernelName; *c != '\0'; ++c)
+        target.insert(target.end(), { static_cast<BYTE>(*c), 0 });
+    link->values.push_back(Value{ "SymbolicLinkValue", REG_LINK, target });
+    classesRootCalls = 0;
     writeDenied.clear();
     faults.clear();
     callCounts.clear();
@@ -705,7 +736,12 @@ int OpenHandleCount()
 
 void DenyWriteAccess(HKEY root, const char* path)
 {
-    writeDenied.insert(UpperCased(std::string(root == HKEY_CLASSES_ROOT ? "HKCR\\" : "HKCU\\") + path));
+    writeDenied.insert(UpperCased(std::string(root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "HKCU\\") + path));
+}
+
+int ClassesRootCallCount()
+{
+    return classesRootCalls;
 }
 
 void FailCall(const char* function, int nth, LONG code)
