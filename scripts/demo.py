@@ -11,12 +11,16 @@ EXIT_MEANINGS = {1: "the user agreed; the settings were removed", 0: "the user d
                  -1: "wrong command line"}
 
 
-# The planned keys one by one, so that each is reported as a whole.
+# The planned keys one by one, so that each is reported as a whole: the
+# classes of the machine's store (Wine's HKEY_CLASSES_ROOT) and of the
+# user's, the settings, then every extension key of both stores.
 WATCHED = ([("HKCR", name) for name in sample_registry.PLANNED_CLASSES]
+           + [("HKCU", path) for path in sample_registry.USER_CLASS_KEYS]
            + [("HKCU", path) for path in sample_registry.PLANNED_USER_KEYS]
-           + [key for key in sample_registry.WATCHED if key[0] == "HKCR" and key[1].startswith(".")])
+           + [key for key in sample_registry.WATCHED if key[1].split("\\")[-1].startswith(".")])
 
-ROOT_NAMES = {"HKCR": "HKEY_CLASSES_ROOT", "HKCU": "HKEY_CURRENT_USER"}
+# Wine's HKEY_CLASSES_ROOT is the machine's store alone, and named so here.
+ROOT_NAMES = {"HKCR": "HKEY_LOCAL_MACHINE\\Software\\Classes", "HKCU": "HKEY_CURRENT_USER"}
 
 
 def readable(data):

@@ -65,19 +65,21 @@ def table(times, notes, where):
 
     cleanup = sizes(times, "cleanup")
     if cleanup:
-        rows += ["**`RunCleanup` with N more direct subkeys of `HKEY_CLASSES_ROOT`** (%s there before; one in ten an "
-                 "extension key with 1 to 3 `REG_SZ` values, one extension in fifty naming a planned class):"
-                 % notes.get("classes-root-subkeys-before", "?"), "",
-                 "| N | `RunCleanup` | one scrub walk | ratio | per added subkey |", "|---:|---:|---:|---:|---:|"]
+        rows += ["**`RunCleanup` with N more direct subkeys in each class store** (%s in the per-user store and %s "
+                 "in the per-machine one before; one in ten an extension key with 1 to 3 `REG_SZ` values, one "
+                 "extension in fifty naming a planned class):"
+                 % (notes.get("user-store-subkeys-before", "?"), notes.get("machine-store-subkeys-before", "?")), "",
+                 "| N | `RunCleanup` | one walk of each store | ratio | per added subkey |",
+                 "|---:|---:|---:|---:|---:|"]
         base = stats(times, ("cleanup", cleanup[0], "RunCleanup"))[1]
         for size in cleanup:
             run, walk = ("cleanup", size, "RunCleanup"), ("cleanup", size, "scrub-walk")
-            per = "%.0f µs" % ((stats(times, run)[1] - base) / size * 1e6) if size else "(the baseline)"
+            per = "%.0f µs" % ((stats(times, run)[1] - base) / (2 * size) * 1e6) if size else "(the baseline)"
             rows.append("| %s | %s / %s | %s / %s | %.1f | %s |" % (
                 f"{size:,}", *map(seconds, stats(times, run)), *map(seconds, stats(times, walk)),
                 ratio(times, run, walk), per))
-        rows += ["", "The ratio counts scrub walks per run: the design walks nine times, and the rest of a run "
-                 "costs next to nothing beside them.", ""]
+        rows += ["", "The ratio counts walks of both stores per run: the design walks each store nine times, once "
+                 "per class, and the rest of a run costs next to nothing beside them.", ""]
 
     wide = sizes(times, "wide")
     if wide:
@@ -110,8 +112,8 @@ def chart(times, path):
     cleanup = sizes(times, "cleanup")
     axes[1].plot(cleanup, [stats(times, ("cleanup", n, "RunCleanup"))[1] for n in cleanup], "o-", label="RunCleanup")
     axes[1].plot(cleanup, [9 * stats(times, ("cleanup", n, "scrub-walk"))[1] for n in cleanup], "s--",
-                 label="9 scrub walks")
-    axes[1].set_xlabel("added direct subkeys of HKCR")
+                 label="9 walks of both stores")
+    axes[1].set_xlabel("added direct subkeys in each class store")
     axes[1].set_ylabel("seconds (median)")
     axes[1].set_title("Whole cleanup", fontsize=10)
     axes[1].legend(fontsize=8)

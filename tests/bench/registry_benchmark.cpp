@@ -1,6 +1,7 @@
 // The cleanup's cost on a real registry (Wine's, under scripts/benchmark),
 // measured against the platform's own RegDeleteTreeA and against one scrub
-// walk, each comparison interleaved within this one process. Prints one
+// walk (one walk of each class store), each comparison interleaved within
+// this one process. Prints one
 // line per measurement:
 //
 //   SECTION SIZE CONTENDER REPETITION SECONDS
@@ -156,22 +157,39 @@ void CompareTreeDeletion(const char* section, int branches, int leaves, int repe
     }
 }
 
-// N direct subkeys of HKCR: one in ten an extension key with one to three
-// REG_SZ values, one extension in fifty naming a planned class.
-void SeedClassesRoot(long count)
+// Both class stores, as the cleanup walks them.
+HKEY OpenStore(int index)
+{
+    HKEY store;
+    if (RegOpenKeyExA(ClassStores[index].root, ClassStores[index].path, 0, KEY_ALL_ACCESS, &store) != ERROR_SUCCESS)
+    {
+        std::fprintf(stderr, "cannot open class store %d\n", index);
+        std::exit(1);
+    }
+    return store;
+}
+
+// N direct subkeys in each store: one in ten an extension key with one to
+// three REG_SZ values, one extension in fifty naming a planned class.
+void SeedClassStores(long count)
 {
     char name[32];
-    for (long i = 0; i < count; ++i)
+    for (int s = 0; s < ClassStoreCount; ++s)
     {
-        const bool extension = i % 10 == 0;
-        std::snprintf(name, sizeof name, extension ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
-        HKEY key = Create(HKEY_CLASSES_ROOT, name);
-        SetString(key, "", extension ? "ZZBench.Document" : "ZZBench class");
-        if (extension && i % 20 == 0)
-            SetString(key, "Content Type", "image/x-zzbench");
-        if (extension && i % 30 == 0)
-            SetString(key, "PerceivedType", "image");
-        RegCloseKey(key);
+        HKEY store = OpenStore(s);
+        for (long i = 0; i < count; ++i)
+        {
+            const bool extension = i % 10 == 0;
+            std::snprintf(name, sizeof name, extension ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
+            HKEY key = Create(store, name);
+            SetString(key, "", extension ? "ZZBench.Document" : "ZZBench class");
+            if (extension && i % 20 == 0)
+                SetString(key, "Content Type", "image/x-zzbench");
+            if (extension && i % 30 == 0)
+                SetString(key, "PerceivedType", "image");
+            RegCloseKey(key);
+        }
+        RegCloseKey(store);
     }
 }
 
@@ -179,47 +197,61 @@ void SeedClassesRoot(long count)
 void SeedMatches(long count)
 {
     char name[32];
-    for (long i = 0; i < count; i += 500)
+    for (int s = 0; s < ClassStoreCount; ++s)
     {
-        std::snprintf(name, sizeof name, ".zzb%06ld", i);
-        HKEY key = Create(HKEY_CLASSES_ROOT, name);
-        SetString(key, "Tessaro", "TSO5.Image");
-        RegCloseKey(key);
+        HKEY store = OpenStore(s);
+        for (long i = 0; i < count; i += 500)
+        {
+            std::snprintf(name, sizeof name, ".zzb%06ld", i);
+            HKEY key = Create(store, name);
+            SetString(key, "Tessaro", "TSO5.Image");
+            RegCloseKey(key);
+        }
+        RegCloseKey(store);
     }
 }
 
-DWORD DirectSubkeys(HKEY key)
+DWORD DirectSubkeys(int index)
 {
+    HKEY store = OpenStore(index);
     DWORD count = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    RegQueryInfoKeyA(store, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                      nullptr);
+    RegCloseKey(store);
     return count;
 }
 
-void RemoveClassesRootKeys(long count)
+void RemoveClassStoreKeys(long count)
 {
     char name[32];
-    for (long i = 0; i < count; ++i)
+    for (int s = 0; s < ClassStoreCount; ++s)
     {
-        std::snprintf(name, sizeof name, i % 10 == 0 ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, name);
+        HKEY store = OpenStore(s);
+        for (long i = 0; i < count; ++i)
+        {
+            std::snprintf(name, sizeof name, i % 10 == 0 ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
+            RegDeleteKeyA(store, name);
+        }
+        RegCloseKey(store);
     }
 }
 
 void CompareCleanupWithScrubWalk(const std::vector<long>& sizes, int repetitions)
 {
-    std::printf("# classes-root-subkeys-before %lu\n", static_cast<unsigned long>(DirectSubkeys(HKEY_CLASSES_ROOT)));
+    std::printf("# user-store-subkeys-before %lu\n", static_cast<unsigned long>(DirectSubkeys(0)));
+    std::printf("# machine-store-subkeys-before %lu\n", static_cast<unsigned long>(DirectSubkeys(1)));
     for (long count : sizes)
     {
-        SeedClassesRoot(count);
+        SeedClassStores(count);
         for (int repetition = 1; repetition <= repetitions; ++repetition)
         {
             SeedMatches(count);
             Report("cleanup", count, "RunCleanup", repetition, Seconds([] { RunCleanup(); }));
+            // Both stores, once each.
             Report("cleanup", count, "scrub-walk", repetition,
                    Seconds([] { ScrubExtensionAssociations("ZZBench.NoSuchClass"); }));
         }
-        RemoveClassesRootKeys(count);
+        RemoveClassStoreKeys(count);
     }
 }
 }  // namespace

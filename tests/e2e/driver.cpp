@@ -16,6 +16,8 @@
 //   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ...
 //   click X Y                left click at screen coordinates
 //   close HWND               post the requests a close box or Alt+F4 sends
+//   kill HWND                end the process that made that window at once,
+//                            as a cancelled uninstaller or Task Manager does
 //   dump ROOT PATH...        print registry subtrees (ROOT: HKCR or HKCU),
 //                            each after a line "== ROOT PATH"
 //   link ROOT PATH TROOT TPATH   make ROOT\PATH a registry link to TROOT\TPATH
@@ -311,6 +313,20 @@ int Close(HWND window)
     return 0;
 }
 
+int Kill(HWND window)
+{
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ProcessOf(window));
+    if (process == nullptr)
+    {
+        std::printf("error OpenProcess %lu\n", GetLastError());
+        return 1;
+    }
+    const bool ended = TerminateProcess(process, 9) && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    std::printf(ended ? "killed\n" : "still running\n");
+    return ended ? 0 : 1;
+}
+
 HKEY Root(const char* name)
 {
     return std::strcmp(name, "HKCR") == 0 ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
@@ -376,6 +392,8 @@ int main(int argc, char** argv)
         return Click(std::atoi(argv[2]), std::atoi(argv[3]));
     if (verb == "close" && argc == 3)
         return Close(ParseWindow(argv[2]));
+    if (verb == "kill" && argc == 3)
+        return Kill(ParseWindow(argv[2]));
     if (verb == "dump" && argc >= 4 && argc % 2 == 0)
         return Dump(argc - 2, argv + 2);
     if (verb == "hold" && argc == 2)

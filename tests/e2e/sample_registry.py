@@ -5,9 +5,18 @@ PLANNED_CLASSES = ["TSO5.Image", "TSO5.BrowserFile", "TSO5.FichierVisionneuse", 
                    "TSO5.Archivo de examinador", "Anim.Document", "Flickard.Animation", "Image.Document"]
 PLANNED_USER_KEYS = ["software\\Orlo\\Tessaro 5", "software\\Orlo\\Flickard"]
 
+# Wine's HKEY_CLASSES_ROOT is the per-machine class store alone; Windows'
+# merges the per-user one over it.
 HKCR = "HKEY_CLASSES_ROOT"
 HKCU = "HKEY_CURRENT_USER"
 SHORT_ROOTS = {HKCR: "HKCR", HKCU: "HKCU"}
+USER_CLASSES = "Software\\Classes\\"
+
+# The user's own registrations: a class in both stores with other subkeys
+# than the machine's copy, and one registered per user only, in other
+# letter case (the machine has no Flickard.Animation).
+MACHINE_CLASSES = [name for name in PLANNED_CLASSES if name != "Flickard.Animation"]
+USER_CLASS_KEYS = [USER_CLASSES + "TSO5.Image", USER_CLASSES + "flickard.ANIMATION"]
 
 TESSARO = "C:\\Program Files\\Orlo\\tessaro.exe"
 
@@ -15,7 +24,7 @@ TESSARO = "C:\\Program Files\\Orlo\\tessaro.exe"
 def _sample():
     """(root, key, value name or "" for the default, type, data), in order."""
     values = []
-    for name in PLANNED_CLASSES:
+    for name in MACHINE_CLASSES:
         values += [(HKCR, name, "", "sz", name + " document"),
                    (HKCR, name + "\\DefaultIcon", "", "sz", TESSARO + ",1"),
                    (HKCR, name + "\\shell\\open\\command", "", "sz", '"%s" "%%1"' % TESSARO)]
@@ -40,6 +49,19 @@ def _sample():
         (HKCR, ".tsonear", "Short", "sz", "TSO5.Imag"),
         (HKCR, ".tsonear", "Expand", "expand", "Anim.Document"),
         (HKCR, "ZZSample.Unrelated", "", "sz", "TSO5.Image"),
+        (HKCU, USER_CLASSES + "TSO5.Image", "", "sz", "My images"),
+        (HKCU, USER_CLASSES + "TSO5.Image\\shell\\edit\\command", "", "sz", '"%s" /edit "%%1"' % TESSARO),
+        (HKCU, USER_CLASSES + "flickard.ANIMATION", "", "sz", "My animations"),
+        (HKCU, USER_CLASSES + "flickard.ANIMATION\\CurVer", "", "sz", "Flickard.Animation.2"),
+        # .tso5 in both stores; in the user's .flk two values name one
+        # class and one another; near misses that stay.
+        (HKCU, USER_CLASSES + ".tso5", "", "sz", "tso5.image"),
+        (HKCU, USER_CLASSES + ".flk", "", "sz", "flickard.animation"),
+        (HKCU, USER_CLASSES + ".flk", "Second", "sz", "Flickard.Animation"),
+        (HKCU, USER_CLASSES + ".flk", "Tool", "sz", "Anim.Document"),
+        (HKCU, USER_CLASSES + ".tsouser", "", "sz", "TSO5.Images"),
+        (HKCU, USER_CLASSES + ".tsouser", "Expand", "expand", "TSO5.Bild"),
+        (HKCU, USER_CLASSES + "TSO5.Image2", "", "sz", "TSO5.Image"),
     ]
     return values
 
@@ -85,16 +107,25 @@ def seed(session):
         session.reg("add", *arguments)
 
 
-def big_tree_reg(branches, leaves, planned_class="TSO5.BrowserFile"):
+def big_tree_reg(branches, leaves, planned_class="TSO5.BrowserFile", root=HKCR):
     """A planned tree of branches x leaves keys under planned_class\\Big, to
     keep the cleanup busy. By default it is the second target: the notice's
     text is first painted when the queue is drained after the first. Its
     first key to go is Big\\b000\\l000."""
     lines = []
     for b in range(branches):
-        lines.append(f"[{HKCR}\\{planned_class}\\Big\\b{b:03d}]")
-        lines += [f"[{HKCR}\\{planned_class}\\Big\\b{b:03d}\\l{l:03d}]" for l in range(leaves)]
+        lines.append(f"[{root}\\{planned_class}\\Big\\b{b:03d}]")
+        lines += [f"[{root}\\{planned_class}\\Big\\b{b:03d}\\l{l:03d}]" for l in range(leaves)]
     return "\n".join(lines)
+
+
+def big_tree_order(branches, leaves):
+    """The keys of big_tree_reg's tree below Big, in the order the cleanup
+    deletes them: deepest first, always the subkey at index 0."""
+    order = []
+    for b in range(branches):
+        order += [f"Big\\b{b:03d}\\l{l:03d}" for l in range(leaves)] + [f"Big\\b{b:03d}"]
+    return order + ["Big"]
 
 
 def removal_reg():
@@ -102,15 +133,23 @@ def removal_reg():
     keys = [f"{HKCR}\\{name}" for name in PLANNED_CLASSES]
     keys += [f"{HKCU}\\software\\Orlo"]
     keys += [f"{HKCR}\\{name}" for name in (".tso5", ".tsb", ".flk", ".tsonear", "ZZSample.Unrelated")]
+    keys += [f"{HKCU}\\{path}" for path in USER_CLASS_KEYS + USER_EXTENSIONS + USER_UNRELATED]
     return "\n".join(f"[-{key}]" for key in keys)
 
 
-WATCHED = [("HKCR", name) for name in PLANNED_CLASSES] + [
+USER_EXTENSIONS = [USER_CLASSES + name for name in (".tso5", ".flk", ".tsouser")]
+USER_UNRELATED = [USER_CLASSES + "TSO5.Image2"]
+
+WATCHED = [("HKCR", name) for name in PLANNED_CLASSES] + [("HKCU", path) for path in USER_CLASS_KEYS] + [
     ("HKCU", "software\\Orlo"), ("HKCR", ".tso5"), ("HKCR", ".tsb"), ("HKCR", ".flk"), ("HKCR", ".tsonear"),
-    ("HKCR", "ZZSample.Unrelated")]
+    ("HKCR", "ZZSample.Unrelated")] + [("HKCU", path) for path in USER_EXTENSIONS + USER_UNRELATED]
 
 EXPECTED_AFTER_CLEANUP = {
     **{("HKCR", name): "(missing)\n" for name in PLANNED_CLASSES},
+    **{("HKCU", path): "(missing)\n" for path in USER_CLASS_KEYS},
+    ("HKCU", USER_CLASSES + ".tso5"): USER_CLASSES + ".tso5\n",
+    ("HKCU", USER_CLASSES + ".flk"): USER_CLASSES + ".flk\n" +
+                                     USER_CLASSES + ".flk : [Second] type 1 = Flickard.Animation\\x00\n",
     ("HKCU", "software\\Orlo"): "software\\Orlo\n"
                                 "software\\Orlo\\Other\n"
                                 "software\\Orlo\\Other : [Keep] type 1 = yes\\x00\n",
@@ -121,12 +160,16 @@ EXPECTED_AFTER_CLEANUP = {
 }
 
 # Near misses and keys that are no extension: exactly as they were before.
-UNCHANGED = [("HKCR", ".tsonear"), ("HKCR", "ZZSample.Unrelated")]
+UNCHANGED = [("HKCR", ".tsonear"), ("HKCR", "ZZSample.Unrelated")] + [("HKCU", USER_CLASSES + ".tsouser")] + [
+    ("HKCU", path) for path in USER_UNRELATED]
 
 # What the cleanup removes from the sample, in registry-export terms: whole
 # keys (with everything below them) and single values of keys that stay.
-REMOVED_KEYS = [(HKCR, name) for name in PLANNED_CLASSES] + [(HKCU, path) for path in PLANNED_USER_KEYS]
-REMOVED_VALUES = [(HKCR, ".tso5", ""), (HKCR, ".tsb", ""), (HKCR, ".flk", ""), (HKCR, ".flk", "Anim")]
+REMOVED_KEYS = [(HKCR, name) for name in MACHINE_CLASSES] + [(HKCU, path) for path in PLANNED_USER_KEYS] + [
+    (HKCU, path) for path in USER_CLASS_KEYS]
+REMOVED_VALUES = [(HKCR, ".tso5", ""), (HKCR, ".tsb", ""), (HKCR, ".flk", ""), (HKCR, ".flk", "Anim"),
+                  (HKCU, USER_CLASSES + ".tso5", ""), (HKCU, USER_CLASSES + ".flk", ""),
+                  (HKCU, USER_CLASSES + ".flk", "Tool")]
 
 
 def expected_after_cleanup(before):

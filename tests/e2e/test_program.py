@@ -370,6 +370,44 @@ class ProgramTest(unittest.TestCase):
                 self.assertEqual(expected, self.registry())
                 self.assertEqual(["uninstall.exe"], os.listdir(files), "the uninstaller removed its files")
 
+    # --- a run that is killed part-way ---
+
+    def test_run_killed_part_way_leaves_its_work_done_and_the_next_run_finishes(self):
+        # The user's TSO5.Image is the first deletion of a run; 40,000 keys
+        # keep it busy long enough to be killed there.
+        planned = sample_registry.USER_CLASSES + "TSO5.Image"
+        branches, leaves = 200, 199
+        session.import_reg(sample_registry.big_tree_reg(branches, leaves, planned, sample_registry.HKCU))
+        before = self.registry()
+        run = self.start()
+        confirm = self.confirm_dialog()
+        session.driver("keys", "ALT+Y")
+        self.assertIn("gone", session.driver("gone", confirm.handle, "10000"))
+        notice = session.find_dialog()
+        self.assertIsNotNone(notice, "no progress notice")
+        self.assertTrue(wait_until(lambda: not self.exists("HKCU", planned + "\\Big\\b000\\l000"), timeout=120),
+                        "the work did not start")
+        self.assertEqual("killed\n", session.driver("kill", notice.handle))
+        self.assertEqual(9, run.wait())
+
+        # Deepest first, one key at a time: what went is the start of the
+        # order of deletion, and nothing else changed.
+        after = self.registry()
+        tree = sample_registry.big_tree_order(branches, leaves)
+        left = [line[len(planned) + 1:] for line in after[("HKCU", planned)].splitlines()
+                if " : [" not in line and line.startswith(planned + "\\Big")]
+        self.assertLess(0, len(left), "the tree went before the kill: no proof")
+        gone = len(tree) - len(left)
+        self.assertLess(0, gone)
+        self.assertEqual(sorted(tree[gone:]), sorted(left))
+        self.assertEqual({key: listing for key, listing in before.items() if key != ("HKCU", planned)},
+                         {key: listing for key, listing in after.items() if key != ("HKCU", planned)})
+
+        run = self.start()
+        self.answer(self.confirm_dialog(), "ALT+Y")
+        self.assertEqual(1, run.wait(timeout=300))
+        self.assertEqual(sample_registry.expected_after_cleanup(before), self.registry())
+
     # --- the progress notice ---
 
     def test_progress_notice_shows_while_the_work_runs_and_cannot_be_closed(self):
