@@ -157,11 +157,7 @@ TEST_F(ScrubFailures, OnlyExtensionKeysAreOpened)
 
 TEST_F(RunCleanupRhythm, PumpsAfterEveryTargetOfBothPasses)
 {
-    for (const CleanupTarget& target : CleanupPlan)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, "Sub"));
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, "Sub"));
-    }
+    ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey("Sub"));
     ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(".zztu", "", "Image.Document") }));
     ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "Image.Document") }));
 
@@ -187,11 +183,7 @@ TEST_F(RunCleanupRhythm, PumpsAfterEveryTargetOfBothPasses)
 
 TEST_F(RunCleanupRhythm, FailingCopyDoesNotStopTheCopiesAndRowsAfterIt)
 {
-    for (const CleanupTarget& target : CleanupPlan)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, "Sub"));
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, "Sub"));
-    }
+    ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey("Sub"));
     ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "TSO5.Image"), Sz(".zztb", "", "Image.Document") }));
     StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes\\TSO5.Image\\Sub");
     // Both TSO5.Image\Sub and TSO5.Image of the user, then TSO5.BrowserFile's
@@ -213,11 +205,7 @@ TEST_F(RunCleanupRhythm, MachineStoreRefusedStillRemovesTheUsersCopies)
 {
     // A user without administrator rights: the per-machine store, and all
     // below it, refuses all access.
-    for (const CleanupTarget& target : CleanupPlan)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, "Sub"));
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, "Sub"));
-    }
+    ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey("Sub"));
     ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(".zztu", "", "TSO5.Bild") }));
     ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "TSO5.Bild") }));
     const std::string machine = Dump(HKEY_LOCAL_MACHINE, "Software\\Classes");
@@ -234,11 +222,7 @@ TEST_F(RunCleanupRhythm, MachineStoreRefusedStillRemovesTheUsersCopies)
 
 TEST_F(RunCleanupRhythm, SecondRunDeletesNoKey)
 {
-    for (const CleanupTarget& target : CleanupPlan)
-    {
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, userClasses, ""));
-        ASSERT_EQ(ERROR_SUCCESS, SeedPlanned(target, machineClasses, ""));
-    }
+    ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey(""));
 
     Engine([&] { RunCleanup(); });
     EXPECT_EQ(20u, StandIn::DeletedKeys().size()) << "nine classes in two stores and two settings trees";

@@ -216,3 +216,17 @@ bool RegistryTest::KeyExists(HKEY root, const char* path)
     RegCloseKey(key);
     return true;
 }
+
+LONG RegistryTest::SeedEveryPlannedKey(const std::string& sub)
+{
+    for (const CleanupTarget& target : CleanupPlan)
+    {
+        for (HKEY store : { userClasses, machineClasses })
+        {
+            const LONG status = SeedPlanned(target, store, sub);
+            if (status != ERROR_SUCCESS)
+                return status;
+        }
+    }
+    return ERROR_SUCCESS;
+}

@@ -45,6 +45,8 @@ protected:
     bool PlannedKeyLeft(const CleanupTarget& target);
     // Creates `sub` (may be "") below the planned key, in `store` for a class.
     LONG SeedPlanned(const CleanupTarget& target, HKEY store, const std::string& sub);
+    // Every planned key with `sub` below it, each class in both stores.
+    LONG SeedEveryPlannedKey(const std::string& sub);
 
     // Creates the keys and values in order; returns the first failing code.
     LONG Seed(HKEY root, std::initializer_list<SeedValue> values);
