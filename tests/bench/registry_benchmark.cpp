@@ -157,16 +157,11 @@ void CompareTreeDeletion(const char* section, int branches, int leaves, int repe
     }
 }
 
-// Both class stores, as the cleanup walks them.
+// Both class stores, as the cleanup walks them; a new Wine prefix has no
+// per-user one yet.
 HKEY OpenStore(int index)
 {
-    HKEY store;
-    if (RegOpenKeyExA(ClassStores[index].root, ClassStores[index].path, 0, KEY_ALL_ACCESS, &store) != ERROR_SUCCESS)
-    {
-        std::fprintf(stderr, "cannot open class store %d\n", index);
-        std::exit(1);
-    }
-    return store;
+    return Create(ClassStores[index].root, ClassStores[index].path);
 }
 
 // N direct subkeys in each store: one in ten an extension key with one to
