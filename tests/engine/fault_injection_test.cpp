@@ -220,6 +220,21 @@ TEST_F(RunCleanupRhythm, MachineStoreRefusedStillRemovesTheUsersCopies)
     EXPECT_EQ("software\\Orlo\n", Dump(HKEY_CURRENT_USER, "software\\Orlo"));
 }
 
+TEST_F(RunCleanupRhythm, StoreThatCannotBeOpenedIsPassedOver)
+{
+    ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey(""));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zzta", "", "Image.Document") }));
+    // The first open of a run is the per-user store, for TSO5.Image.
+    StandIn::FailCall("RegOpenKeyExA", 1, ERROR_FILE_NOT_FOUND);
+
+    Engine([&] { RunCleanup(); });
+    EXPECT_TRUE(KeyExists(userClasses, "TSO5.Image"));
+    EXPECT_FALSE(KeyExists(machineClasses, "TSO5.Image"));
+    for (int i = 1; i < CleanupTargetCount; ++i)
+        EXPECT_FALSE(PlannedKeyLeft(CleanupPlan[i])) << CleanupPlan[i].path;
+    EXPECT_EQ(".zzta\n", Dump(machineClasses, ".zzta"));
+}
+
 TEST_F(RunCleanupRhythm, SecondRunDeletesNoKey)
 {
     ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey(""));
