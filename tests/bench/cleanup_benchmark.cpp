@@ -27,9 +27,9 @@ void SetString(HKEY root, const char* path, const char* name, const char* data)
     RegCloseKey(key);
 }
 
-// `subkeys` direct subkeys of HKLM\Software\Classes, one in ten an extension key and one
-// extension in a hundred naming a planned class; a planned tree of 100 keys
-// of 100 keys each under the first class.
+// `subkeys` direct subkeys of HKLM\Software\Classes, one in ten an
+// extension key and one extension in a hundred naming a planned class; a
+// planned tree of 100 keys of 100 keys each under the first class.
 void SeedRegistry(long subkeys)
 {
     StandIn::Reset();

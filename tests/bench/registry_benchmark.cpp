@@ -157,26 +157,34 @@ void CompareTreeDeletion(const char* section, int branches, int leaves, int repe
     }
 }
 
-// Both class stores, as the cleanup walks them; a new Wine prefix has no
-// per-user one yet.
-HKEY OpenStore(int index)
+// Calls `work` with each class store, as the cleanup walks them; a new Wine
+// prefix has no per-user one yet.
+void InEachStore(const std::function<void(HKEY store)>& work)
 {
-    return Create(ClassStores[index].root, ClassStores[index].path);
+    for (int s = 0; s < ClassStoreCount; ++s)
+    {
+        HKEY store = Create(ClassStores[s].root, ClassStores[s].path);
+        work(store);
+        RegCloseKey(store);
+    }
+}
+
+const char* BenchKeyName(long i, char* name, size_t size)
+{
+    std::snprintf(name, size, i % 10 == 0 ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
+    return name;
 }
 
 // N direct subkeys in each store: one in ten an extension key with one to
 // three REG_SZ values, one extension in fifty naming a planned class.
 void SeedClassStores(long count)
 {
-    char name[32];
-    for (int s = 0; s < ClassStoreCount; ++s)
-    {
-        HKEY store = OpenStore(s);
+    InEachStore([count](HKEY store) {
+        char name[32];
         for (long i = 0; i < count; ++i)
         {
             const bool extension = i % 10 == 0;
-            std::snprintf(name, sizeof name, extension ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
-            HKEY key = Create(store, name);
+            HKEY key = Create(store, BenchKeyName(i, name, sizeof name));
             SetString(key, "", extension ? "ZZBench.Document" : "ZZBench class");
             if (extension && i % 20 == 0)
                 SetString(key, "Content Type", "image/x-zzbench");
@@ -184,57 +192,47 @@ void SeedClassStores(long count)
                 SetString(key, "PerceivedType", "image");
             RegCloseKey(key);
         }
-        RegCloseKey(store);
-    }
+    });
 }
 
 // What a run removes and the next one needs again: the matching values.
 void SeedMatches(long count)
 {
-    char name[32];
-    for (int s = 0; s < ClassStoreCount; ++s)
-    {
-        HKEY store = OpenStore(s);
+    InEachStore([count](HKEY store) {
+        char name[32];
         for (long i = 0; i < count; i += 500)
         {
-            std::snprintf(name, sizeof name, ".zzb%06ld", i);
-            HKEY key = Create(store, name);
+            HKEY key = Create(store, BenchKeyName(i, name, sizeof name));
             SetString(key, "Tessaro", "TSO5.Image");
             RegCloseKey(key);
         }
-        RegCloseKey(store);
-    }
-}
-
-DWORD DirectSubkeys(int index)
-{
-    HKEY store = OpenStore(index);
-    DWORD count = 0;
-    RegQueryInfoKeyA(store, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(store);
-    return count;
+    });
 }
 
 void RemoveClassStoreKeys(long count)
 {
-    char name[32];
-    for (int s = 0; s < ClassStoreCount; ++s)
-    {
-        HKEY store = OpenStore(s);
+    InEachStore([count](HKEY store) {
+        char name[32];
         for (long i = 0; i < count; ++i)
-        {
-            std::snprintf(name, sizeof name, i % 10 == 0 ? ".zzb%06ld" : "ZZBench.Class%06ld", i);
-            RegDeleteKeyA(store, name);
-        }
-        RegCloseKey(store);
-    }
+            RegDeleteKeyA(store, BenchKeyName(i, name, sizeof name));
+    });
+}
+
+void PrintDirectSubkeys()
+{
+    const char* const notes[] = { "user-store-subkeys-before", "machine-store-subkeys-before" };
+    int s = 0;
+    InEachStore([&](HKEY store) {
+        DWORD count = 0;
+        RegQueryInfoKeyA(store, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
+        std::printf("# %s %lu\n", notes[s++], static_cast<unsigned long>(count));
+    });
 }
 
 void CompareCleanupWithScrubWalk(const std::vector<long>& sizes, int repetitions)
 {
-    std::printf("# user-store-subkeys-before %lu\n", static_cast<unsigned long>(DirectSubkeys(0)));
-    std::printf("# machine-store-subkeys-before %lu\n", static_cast<unsigned long>(DirectSubkeys(1)));
+    PrintDirectSubkeys();
     for (long count : sizes)
     {
         SeedClassStores(count);

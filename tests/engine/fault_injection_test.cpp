@@ -46,9 +46,9 @@ TEST_F(DeleteKeyTreeCalls, TreeGoesBottomUpInIndexOrder)
     }));
 
     EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
-    EXPECT_EQ(Strings({ HKLM_CLASSES "ZZTest.Tree\\a\\A1", HKLM_CLASSES "ZZTest.Tree\\a", HKLM_CLASSES "ZZTest.Tree\\B\\B1",
-                        HKLM_CLASSES "ZZTest.Tree\\B", HKLM_CLASSES "ZZTest.Tree\\C\\C1", HKLM_CLASSES "ZZTest.Tree\\C",
-                        HKLM_CLASSES "ZZTest.Tree" }),
+    EXPECT_EQ(Strings({ HKLM_CLASSES "ZZTest.Tree\\a\\A1", HKLM_CLASSES "ZZTest.Tree\\a",
+                        HKLM_CLASSES "ZZTest.Tree\\B\\B1", HKLM_CLASSES "ZZTest.Tree\\B",
+                        HKLM_CLASSES "ZZTest.Tree\\C\\C1", HKLM_CLASSES "ZZTest.Tree\\C", HKLM_CLASSES "ZZTest.Tree" }),
               StandIn::DeletedKeys());
 }
 
@@ -60,7 +60,8 @@ TEST_F(DeleteKeyTreeCalls, UnopenableGrandchildStopsItsAncestorsOnly)
     StandIn::DenyWriteAccess(HKEY_LOCAL_MACHINE, "Software\\Classes\\ZZTest.Tree\\B\\B2");
 
     EXPECT_EQ(ERROR_ACCESS_DENIED, Engine([&] { return DeleteKeyTree(machineClasses, "ZZTest.Tree"); }));
-    EXPECT_EQ(Strings({ HKLM_CLASSES "ZZTest.Tree\\A\\A1", HKLM_CLASSES "ZZTest.Tree\\A", HKLM_CLASSES "ZZTest.Tree\\B\\B1" }),
+    EXPECT_EQ(Strings({ HKLM_CLASSES "ZZTest.Tree\\A\\A1", HKLM_CLASSES "ZZTest.Tree\\A",
+                        HKLM_CLASSES "ZZTest.Tree\\B\\B1" }),
               StandIn::DeletedKeys());
     EXPECT_EQ("ZZTest.Tree\nZZTest.Tree\\B\nZZTest.Tree\\B\\B2\nZZTest.Tree\\C\nZZTest.Tree\\C\\C1\n",
               Dump(machineClasses, "ZZTest.Tree"));

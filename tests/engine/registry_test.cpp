@@ -66,12 +66,12 @@ void RemoveAllTestKeys()
     for (const CleanupTarget& target : CleanupPlan)
     {
         if (target.root != HKEY_CLASSES_ROOT)
-            DeleteTreeSparingLinkTargets(target.root, target.path);
-        for (const CleanupTarget& store : ClassStores)
         {
-            if (target.root == HKEY_CLASSES_ROOT)
-                DeleteTreeSparingLinkTargets(store.root, InStore(store, target.path).c_str());
+            DeleteTreeSparingLinkTargets(target.root, target.path);
+            continue;
         }
+        for (const CleanupTarget& store : ClassStores)
+            DeleteTreeSparingLinkTargets(store.root, InStore(store, target.path).c_str());
     }
     DeleteTreeSparingLinkTargets(HKEY_CURRENT_USER, "software\\Orlo");
     for (const CleanupTarget& store : ClassStores)
@@ -79,12 +79,13 @@ void RemoveAllTestKeys()
     RemoveTestKeys(HKEY_CURRENT_USER, "software");
 }
 
-HKEY OpenStore(HKEY root)
+// Made where a new Wine prefix has none yet.
+HKEY OpenStore(const CleanupTarget& store)
 {
-    HKEY store = nullptr;
-    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(root, "Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                             &store, nullptr));
-    return store;
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(store.root, store.path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    return key;
 }
 }  // namespace
 
@@ -120,8 +121,8 @@ void RegistryTest::SetUp()
 #ifndef _WIN32
     StandIn::Reset();
 #endif
-    userClasses = OpenStore(HKEY_CURRENT_USER);
-    machineClasses = OpenStore(HKEY_LOCAL_MACHINE);
+    userClasses = OpenStore(ClassStores[0]);
+    machineClasses = OpenStore(ClassStores[1]);
     RemoveAllTestKeys();
 }
 
