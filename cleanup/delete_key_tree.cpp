@@ -1,5 +1,6 @@
 #include "cleanup.h"
 #include "../common/ntdll.h"
+#include "../common/whole_name.h"
 
 // Number of direct subkeys; a failed query leaves `count` as it was.
 static void QuerySubkeyCount(HKEY key, DWORD* count)
@@ -19,6 +20,10 @@ static Status DeleteFirstSubkey(HKEY key)
     Status status = RegEnumKeyExA(key, 0, name, &nameLength, NULL, NULL, NULL, &lastWrite);
     if (status != ERROR_SUCCESS)
         return status;
+    // A cut name would open the key itself, or a sibling: the subkey counts
+    // as one that cannot be opened, and its ancestors stay.
+    if (nameLength == 0 || !IsWholeName(name, nameLength))
+        return ERROR_INVALID_NAME;
     return DeleteKeyTree(key, name);
 }
 

@@ -1,5 +1,17 @@
 #include "cleanup.h"
 #include "../common/equal_no_case.h"
+#include "../common/whole_name.h"
+
+// Whether the value called `name`, read by that name, is a REG_SZ naming
+// `classId`: the name the enumeration gave may not be the matching value's.
+static bool ValueNamesClass(HKEY key, const char* name, const char* classId)
+{
+    BYTE data[100];
+    DWORD dataLength = sizeof data;
+    DWORD type;
+    return RegQueryValueExA(key, name, NULL, &type, data, &dataLength) == ERROR_SUCCESS && type == REG_SZ &&
+           EqualNoCaseCounted(reinterpret_cast<const char*>(data), dataLength, classId);
+}
 
 // <store>\.ext has values such as  (Default) = "TSO5.Image".
 void RemoveMatchingValue(HKEY store, const char* extensionKeyName, const char* classId)
@@ -27,7 +39,9 @@ void RemoveMatchingValue(HKEY store, const char* extensionKeyName, const char* c
             break;
         if (type == REG_SZ && EqualNoCaseCounted(reinterpret_cast<const char*>(data), dataLength, classId))
         {
-            RegDeleteValueA(key, name);
+            // A cut or '?'-mangled name would delete another value.
+            if (IsWholeName(name, nameLength) && ValueNamesClass(key, name, classId))
+                RegDeleteValueA(key, name);
             break;
         }
     }

@@ -187,10 +187,15 @@ TEST_F(RunSequenceTest, EntryRestrictsTheDllSearchBeforeAnythingElse)
 
 TEST_F(RunSequenceTest, OlderWindowsPreloadFromTheSystemFolderByFullPathBeforeTheFirstDialog)
 {
+    // The second starts from an installer's error mode, which must be the
+    // process's again before anything can fault behind a dialog.
+    const UINT installerErrorMode = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX;
     for (bool hasSetDllDirectory : { true, false })
     {
         SCOPED_TRACE(hasSetDllDirectory ? "Windows XP SP1 to 7" : "Windows NT 4.0 to XP before SP1");
+        const UINT inherited = hasSetDllDirectory ? 0 : installerErrorMode;
         StandIn::Reset();
+        StandIn::InheritErrorMode(inherited);
         StandIn::RemoveKernel32Function("SetDefaultDllDirectories");
         if (!hasSetDllDirectory)
             StandIn::RemoveKernel32Function("SetDllDirectoryA");
@@ -205,8 +210,9 @@ TEST_F(RunSequenceTest, OlderWindowsPreloadFromTheSystemFolderByFullPathBeforeTh
         expected.push_back("SetErrorMode 0x1");
         for (const char* dll : OnDemandDlls)
             expected.push_back("LoadLibraryExA " + SystemFolder + "\\" + dll + " 0x8");
-        expected.push_back("SetErrorMode 0x0");
+        expected.push_back(inherited == 0 ? "SetErrorMode 0x0" : "SetErrorMode 0x3");
         EXPECT_EQ(expected, BeforeTheFirstDialog());
+        EXPECT_EQ(inherited, StandIn::ErrorMode());
         ASSERT_GE(StandIn::ProcessEvents().size(), 2u);
         EXPECT_EQ("LoadLibraryExA " + SystemFolder + "\\shell32.dll 0x8", StandIn::ProcessEvents().end()[-2]);
         EXPECT_EQ(1u, AssociationNotices());

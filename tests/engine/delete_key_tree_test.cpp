@@ -3,6 +3,7 @@
 #include "registry_test.h"
 
 #include "../../cleanup/cleanup.h"
+#include "../support/registry_links.h"
 
 #include <string>
 
@@ -90,4 +91,32 @@ TEST_F(DeleteKeyTreeTest, NamesAreMatchedWithoutCase)
     EXPECT_EQ(ERROR_SUCCESS, Engine([&] { return DeleteKeyTree(HKEY_CURRENT_USER, "software\\zztest\\FLICKARD"); }));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\ZZTest\\Flickard"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\ZZTest"));
+}
+
+// Names written through the native calls, which the A calls give back cut at
+// a NUL: opened by the cut name, an empty one is the key itself (endless
+// recursion) and "Keep" another key.
+TEST_F(DeleteKeyTreeTest, SubkeyWithACutNameStopsItsAncestorsOnly)
+{
+    const struct
+    {
+        const char* what;
+        WideName name;
+    } cases[] = {
+        { "NUL first", Widen(std::string("\0hidden", 7)) },
+        { "NUL inside", Widen(std::string("Keep\0hidden", 11)) },
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, {
+            Sz("ZZTest.Cut\\A\\A1", "", "gone first"), Sz("ZZTest.Cut\\Sub\\Keep", "", "a sibling"),
+        }));
+        ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(userClasses, "ZZTest.Cut\\Sub", c.name));
+
+        EXPECT_EQ(ERROR_INVALID_NAME, Engine([&] { return DeleteKeyTree(userClasses, "ZZTest.Cut"); }));
+        EXPECT_TRUE(CountedKeyExists(userClasses, "ZZTest.Cut\\Sub", c.name));
+        EXPECT_FALSE(KeyExists(userClasses, "ZZTest.Cut\\A")) << "deleted before the cut name was reached";
+        DeleteTreeSparingLinkTargets(userClasses, "ZZTest.Cut");
+    }
 }

@@ -164,6 +164,40 @@ TEST_F(RegistryContract, NameBuffersMustHoldTheNameAndItsNul)
     RegCloseKey(key);
 }
 
+// Counted names, written through the native calls: the A calls give them
+// back cut at their first NUL with the whole length, and a character outside
+// the code page as '?'. An empty name opens the key itself.
+TEST_F(RegistryContract, CountedNamesReadBackCutThroughTheACalls)
+{
+    const WideName hidden = Widen(std::string("\0hidden", 7));
+    ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(HKEY_CURRENT_USER, "software\\ZZTest", hidden));
+    ASSERT_EQ(ERROR_SUCCESS, SeedCountedValue(HKEY_CURRENT_USER, "software\\ZZTest", Widen(std::string("Keep\0x", 6)), "1"));
+    ASSERT_EQ(ERROR_SUCCESS, SeedCountedValue(HKEY_CURRENT_USER, "software\\ZZTest", Widen("m") + WCHAR(0x4E2D), "2"));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, KEY_READ, &key));
+
+    char name[64];
+    DWORD length = sizeof name;
+    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(std::string("\0hidden", 7), std::string(name, length));
+    HKEY same;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, "", 0, KEY_READ, &same));
+    EXPECT_EQ(1u, SubkeyCount(same)) << "the empty name is the key itself";
+    RegCloseKey(same);
+
+    std::vector<std::string> values;
+    for (DWORD index = 0;; ++index)
+    {
+        length = sizeof name;
+        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        values.push_back(std::string(name, length));
+    }
+    std::sort(values.begin(), values.end());
+    EXPECT_EQ((std::vector<std::string>{ std::string("Keep\0x", 6), "m?" }), values);
+    RegCloseKey(key);
+}
+
 TEST_F(RegistryContract, DeletionRules)
 {
     ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, {

@@ -176,6 +176,53 @@ LONG RegistryTest::SetRawValue(HKEY root, const char* key, const char* name, DWO
     return status;
 }
 
+namespace
+{
+// The native calls take a key handle, never a predefined root.
+template <class Work>
+LONG BelowOpenedKey(HKEY root, const char* path, Work work)
+{
+    HKEY key;
+    LONG status = RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = work(key);
+    RegCloseKey(key);
+    return status;
+}
+}  // namespace
+
+LONG RegistryTest::SeedCountedKey(HKEY root, const char* path, const WideName& name)
+{
+    return BelowOpenedKey(root, path, [&](HKEY key) {
+        HKEY created;
+        const LONG status = CreateKeyByCountedName(key, name, &created);
+        if (status == ERROR_SUCCESS)
+            RegCloseKey(created);
+        return status;
+    });
+}
+
+LONG RegistryTest::SeedCountedValue(HKEY root, const char* path, const WideName& name, const char* data)
+{
+    return BelowOpenedKey(root, path, [&](HKEY key) {
+        return SetValueByCountedName(key, name, REG_SZ, data, static_cast<DWORD>(std::strlen(data) + 1));
+    });
+}
+
+bool RegistryTest::CountedKeyExists(HKEY root, const char* path, const WideName& name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    HKEY found;
+    const bool exists = OpenKeyByCountedName(key, name, KEY_READ, &found) == ERROR_SUCCESS;
+    if (exists)
+        RegCloseKey(found);
+    RegCloseKey(key);
+    return exists;
+}
+
 LONG RegistryTest::SeedLevels(HKEY root, const char* base, const std::vector<std::string>& levels)
 {
     HKEY key;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "../../cleanup/cleanup.h"
+#include "../support/native_names.h"
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,11 @@ protected:
     // Creates the keys and values in order; returns the first failing code.
     LONG Seed(HKEY root, std::initializer_list<SeedValue> values);
     LONG SetRawValue(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size);
+    // Creates root\path, and below it `name`, a key or a REG_SZ value whose
+    // name only the native calls can write (it may hold NUL).
+    LONG SeedCountedKey(HKEY root, const char* path, const WideName& name);
+    LONG SeedCountedValue(HKEY root, const char* path, const WideName& name, const char* data);
+    bool CountedKeyExists(HKEY root, const char* path, const WideName& name);
     // Creates root\base, then each level inside the one before, one call
     // per level: Wine's A calls refuse paths of 260 characters and more.
     LONG SeedLevels(HKEY root, const char* base, const std::vector<std::string>& levels);

@@ -162,3 +162,26 @@ TEST_F(RunCleanupTest, DrainsTheThreadQueueWithQuitIncluded)
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "message " << msg.message << " was left";
 }
+
+// A subkey named NUL + "hidden" reads back through the A calls as "", which
+// opens its parent again: it must stop only the copy or tree it is in.
+TEST_F(RunCleanupTest, CutNameStopsOnlyItsOwnCopyAndTheRunGoesOn)
+{
+    const WideName hidden = Widen(std::string("\0hidden", 7));
+    ASSERT_EQ(ERROR_SUCCESS, SeedEveryPlannedKey("shell"));
+    ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(userClasses, "TSO5.Image\\shell", hidden));
+    ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\Recent", hidden));
+    ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zztw", "", "TSO5.Image") }));
+
+    Engine([&] { RunCleanup(); });
+    EXPECT_TRUE(CountedKeyExists(userClasses, "TSO5.Image\\shell", hidden));
+    EXPECT_FALSE(KeyExists(machineClasses, "TSO5.Image")) << "the machine's copy of the same class";
+    EXPECT_TRUE(CountedKeyExists(HKEY_CURRENT_USER, "software\\Orlo\\Tessaro 5\\Recent", hidden));
+    for (int i = 1; i < CleanupTargetCount; ++i)
+    {
+        if (i == 9)
+            continue;
+        EXPECT_FALSE(PlannedKeyLeft(CleanupPlan[i])) << CleanupPlan[i].path;
+    }
+    EXPECT_EQ(".zztw\n", Dump(machineClasses, ".zztw"));
+}

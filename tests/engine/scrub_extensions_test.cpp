@@ -150,3 +150,32 @@ TEST_F(ScrubTest, ClassOfExactlyBufferSizeStillMatches)
     Engine([&] { Scrub(classId.c_str()); });
     EXPECT_EQ(".zzt10\n", Dump(machineClasses, ".zzt10"));
 }
+
+// A value whose name the A calls cannot give back (cut at a NUL, or with a
+// character outside the code page read as '?') names a class; deleting by
+// the name as read would delete the value beside it instead.
+TEST_F(ScrubTest, ValueWhoseNameReadsBackAsAnotherIsPassedOver)
+{
+    const WideName outsideCodePage = Widen("m") + static_cast<WCHAR>(0x4E2D);
+    const struct
+    {
+        const char* key;
+        const char* besideName;  // what the counted name reads back as
+        WideName name;
+    } cases[] = {
+        { ".zzt12", "", Widen(std::string("\0x", 2)) },
+        { ".zzt13", "Keep", Widen(std::string("Keep\0hidden", 11)) },
+        { ".zzt14", "m?", outsideCodePage },
+    };
+    std::string before[3];
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(cases[i].key, cases[i].besideName, "Other.Class") }));
+        ASSERT_EQ(ERROR_SUCCESS, SeedCountedValue(userClasses, cases[i].key, cases[i].name, "TSO5.Image"));
+        before[i] = Dump(userClasses, cases[i].key);
+    }
+
+    Engine([&] { Scrub("TSO5.Image"); });
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(before[i], Dump(userClasses, cases[i].key));
+}

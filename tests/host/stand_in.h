@@ -91,6 +91,10 @@ void SetDoubleByteCodePage(bool on);
 void SetCommandLine(const char* line);
 const std::vector<UINT>& ExitCodes();
 void RemoveKernel32Function(const char* name);
+// The error mode the process starts with, as its parent left it; 0 after
+// Reset(). ErrorMode() is the mode now.
+void InheritErrorMode(UINT mode);
+UINT ErrorMode();
 void RemoveLibrary(const char* fileName);
 const char* SystemDirectory();
 

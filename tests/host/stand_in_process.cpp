@@ -168,6 +168,16 @@ void LogProcessEvent(const std::string& event)
     events.push_back(event);
 }
 
+void InheritErrorMode(UINT mode)
+{
+    errorMode = mode;
+}
+
+UINT ErrorMode()
+{
+    return errorMode;
+}
+
 const std::vector<std::string>& ProcessEvents()
 {
     return events;

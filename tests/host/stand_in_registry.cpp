@@ -7,9 +7,16 @@
 // HKLM\SOFTWARE\Classes, and HKCU\Software\Classes as a link into the
 // user's own classes hive. HKEY_CLASSES_ROOT, Windows' merged view of the
 // two, is not modelled: a call naming it is refused and counted.
+//
+// Names are counted, as the kernel keeps them: the native calls may give a
+// key or value a name that holds NUL or characters outside the ANSI code
+// page. They are kept here in UTF-8; the A calls take their bytes as Latin-1
+// and give a name back cut at its first NUL with its full length, and with
+// '?' for a character outside that code page.
 #include <windows.h>
 
 #include "../../common/ntdll.h"
+#include "../support/native_names.h"
 #include "allocation_counter.h"
 #include "stand_in.h"
 
@@ -31,6 +38,9 @@ const LONG STATUS_INVALID_PARAMETER = static_cast<LONG>(0xC000000D);
 const LONG STATUS_ACCESS_DENIED = static_cast<LONG>(0xC0000022);
 const LONG STATUS_CANNOT_DELETE = static_cast<LONG>(0xC0000121);
 const LONG STATUS_KEY_DELETED = static_cast<LONG>(0xC000017C);
+const LONG STATUS_OBJECT_NAME_NOT_FOUND = static_cast<LONG>(0xC0000034);
+const LONG STATUS_OBJECT_PATH_SYNTAX_BAD = static_cast<LONG>(0xC000003B);
+const ULONG OBJ_OPENLINK = 0x100;
 const int KeyNameInformation = 3;
 const size_t MaxKeyNameLength = 255;
 // Windows gives up on a chain or loop of links after a bounded number of
@@ -102,9 +112,78 @@ int CompareNames(const char* left, size_t leftLength, const char* right, size_t 
     return leftLength == rightLength ? 0 : (leftLength < rightLength ? -1 : 1);
 }
 
-bool SameName(const std::string& left, const char* right)
+bool SameName(const std::string& left, const std::string& right)
 {
-    return CompareNames(left.data(), left.size(), right, std::strlen(right)) == 0;
+    return CompareNames(left.data(), left.size(), right.data(), right.size()) == 0;
+}
+
+void AppendUtf8(std::string* text, unsigned codePoint)
+{
+    if (codePoint < 0x80)
+    {
+        *text += static_cast<char>(codePoint);
+    }
+    else if (codePoint < 0x800)
+    {
+        *text += static_cast<char>(0xC0 | (codePoint >> 6));
+        *text += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+    else
+    {
+        *text += static_cast<char>(0xE0 | (codePoint >> 12));
+        *text += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        *text += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+// The UTF-16 units of a name (each surrogate on its own, which is enough here).
+std::vector<unsigned> CodeUnits(const std::string& name)
+{
+    std::vector<unsigned> units;
+    for (size_t i = 0; i < name.size();)
+    {
+        const unsigned char lead = static_cast<unsigned char>(name[i]);
+        const size_t extra = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : 2;
+        unsigned unit = extra == 0 ? lead : lead & (extra == 1 ? 0x1F : 0x0F);
+        for (size_t k = 1; k <= extra && i + k < name.size(); ++k)
+            unit = (unit << 6) | (static_cast<unsigned char>(name[i + k]) & 0x3F);
+        units.push_back(unit);
+        i += extra + 1;
+    }
+    return units;
+}
+
+std::string FromAnsi(const char* text)
+{
+    std::string name;
+    for (; text != nullptr && *text != '\0'; ++text)
+        AppendUtf8(&name, static_cast<unsigned char>(*text));
+    return name;
+}
+
+std::string FromWide(const WCHAR* text, size_t length)
+{
+    std::string name;
+    for (size_t i = 0; i < length; ++i)
+        AppendUtf8(&name, text[i]);
+    return name;
+}
+
+std::string FromWide(LPCWSTR text)
+{
+    size_t length = 0;
+    while (text != nullptr && text[length] != 0)
+        ++length;
+    return FromWide(text, length);
+}
+
+// As an A call gives the name back; its length is the whole name's.
+std::string ToAnsi(const std::string& name)
+{
+    std::string text;
+    for (unsigned unit : CodeUnits(name))
+        text += static_cast<char>(unit <= 0xFF ? unit : '?');
+    return text;
 }
 
 std::string FullPath(const Key* key)
@@ -121,13 +200,6 @@ std::string UpperCased(std::string text)
     return text;
 }
 
-std::string Narrow(LPCWSTR text)
-{
-    std::string narrow;
-    for (; text != nullptr && *text != 0; ++text)
-        narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
-    return narrow;
-}
 
 // Counts the call and reports an injected failure for it, if one is due.
 bool InjectedFailure(const char* function, LONG* code)
@@ -202,18 +274,17 @@ Key* AddSubkey(Key* parent, const char* name, size_t length, bool link)
     return child.get();
 }
 
-Value* FindValue(Key* key, const char* name)
+Value* FindValue(Key* key, const std::string& name)
 {
-    const char* wanted = name == nullptr ? "" : name;
     for (Value& value : key->values)
     {
-        if (SameName(value.name, wanted))
+        if (SameName(value.name, name))
             return &value;
     }
     return nullptr;
 }
 
-LONG Walk(Key* start, const char* path, bool create, bool linkItself, int hops, Key** found,
+LONG Walk(Key* start, const std::string& path, bool create, bool linkItself, int hops, Key** found,
           bool* created = nullptr);
 
 // The key a link points at: its SymbolicLinkValue is a kernel path, UTF-16
@@ -224,9 +295,10 @@ Key* LinkTarget(Key* link, int hops)
     const Value* value = FindValue(link, "SymbolicLinkValue");
     if (value == nullptr || value->type != REG_LINK || hops >= MaxLinkHops)
         return nullptr;
-    std::string target;
+    std::vector<WCHAR> units;
     for (size_t i = 0; i + 1 < value->data.size(); i += 2)
-        target += static_cast<char>(value->data[i + 1] == 0 && value->data[i] < 0x80 ? value->data[i] : '?');
+        units.push_back(static_cast<WCHAR>(value->data[i] | value->data[i + 1] << 8));
+    const std::string target = FromWide(units.data(), units.size());
     const struct
     {
         const char* kernelName;
@@ -244,8 +316,8 @@ Key* LinkTarget(Key* link, int hops)
         if (target[length] != '\\')
             continue;
         Key* key;
-        return Walk(root.root, target.c_str() + length + 1, false, false, hops + 1, &key) == ERROR_SUCCESS ? key
-                                                                                                   : nullptr;
+        return Walk(root.root, target.substr(length + 1), false, false, hops + 1, &key) == ERROR_SUCCESS ? key
+                                                                                                 : nullptr;
     }
     return nullptr;
 }
@@ -253,33 +325,34 @@ Key* LinkTarget(Key* link, int hops)
 // Walks `path` below `start`, creating missing levels when `create` is set.
 // Links on the way are followed; the last level's own link too, unless
 // `linkItself` asks for the link.
-LONG Walk(Key* start, const char* path, bool create, bool linkItself, int hops, Key** found, bool* created)
+LONG Walk(Key* start, const std::string& path, bool create, bool linkItself, int hops, Key** found, bool* created)
 {
-    const char* cursor = path == nullptr ? "" : path;
     Key* key = start;
-    if (*cursor != '\0' && key->link && (key = LinkTarget(key, hops)) == nullptr)
+    if (!path.empty() && key->link && (key = LinkTarget(key, hops)) == nullptr)
         return ERROR_FILE_NOT_FOUND;
-    if (*cursor == '\\')
+    if (!path.empty() && path[0] == '\\')
         return ERROR_BAD_PATHNAME;
-    while (*cursor != '\0')
+    // An empty path is the key itself.
+    size_t cursor = 0;
+    while (cursor < path.size())
     {
-        const char* end = std::strchr(cursor, '\\');
-        size_t length = end == nullptr ? std::strlen(cursor) : static_cast<size_t>(end - cursor);
-        if (length == 0)
+        const size_t end = path.find('\\', cursor);
+        const bool last = end == std::string::npos;
+        const std::string level = path.substr(cursor, last ? std::string::npos : end - cursor);
+        if (level.empty())
             return ERROR_BAD_PATHNAME;
-        if (length > MaxKeyNameLength)
+        if (CodeUnits(level).size() > MaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
-        Key* next = FindSubkey(key, cursor, length);
+        Key* next = FindSubkey(key, level.data(), level.size());
         if (next == nullptr)
         {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
-            next = AddSubkey(key, cursor, length, false);
+            next = AddSubkey(key, level.data(), level.size(), false);
             if (created != nullptr)
                 *created = true;
         }
-        const bool last = end == nullptr;
-        cursor = last ? cursor + length : end + 1;
+        cursor = last ? path.size() : end + 1;
         if (next->link && !(last && linkItself) && (next = LinkTarget(next, hops)) == nullptr)
             return ERROR_FILE_NOT_FOUND;
         key = next;
@@ -330,10 +403,11 @@ LONG CopyName(const std::string& text, LPSTR buffer, LPDWORD capacity)
 {
     if (capacity == nullptr || buffer == nullptr)
         return ERROR_INVALID_PARAMETER;
-    if (text.size() + 1 > *capacity)
+    const std::string ansi = ToAnsi(text);
+    if (ansi.size() + 1 > *capacity)
         return ERROR_MORE_DATA;
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    *capacity = static_cast<DWORD>(text.size());
+    std::memcpy(buffer, ansi.c_str(), ansi.size() + 1);
+    *capacity = static_cast<DWORD>(ansi.size());
     return ERROR_SUCCESS;
 }
 
@@ -375,10 +449,10 @@ LONG CreateKey(HKEY hKey, const std::string& subKey, DWORD options, REGSAM acces
         size_t split = subKey.rfind('\\');
         std::string above = split == std::string::npos ? "" : subKey.substr(0, split);
         std::string name = split == std::string::npos ? subKey : subKey.substr(split + 1);
-        status = Walk(parent, above.c_str(), true, false, 0, &parent);
+        status = Walk(parent, above, true, false, 0, &parent);
         if (status != ERROR_SUCCESS)
             return status;
-        if (name.empty() || name.size() > MaxKeyNameLength)
+        if (name.empty() || CodeUnits(name).size() > MaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
         if (FindSubkey(parent, name.data(), name.size()) != nullptr)
             return ERROR_ALREADY_EXISTS;
@@ -387,7 +461,7 @@ LONG CreateKey(HKEY hKey, const std::string& subKey, DWORD options, REGSAM acces
     }
     else
     {
-        status = Walk(parent, subKey.c_str(), true, (options & REG_OPTION_OPEN_LINK) != 0, 0, &key, &created);
+        status = Walk(parent, subKey, true, (options & REG_OPTION_OPEN_LINK) != 0, 0, &key, &created);
         if (status != ERROR_SUCCESS)
             return status;
     }
@@ -408,7 +482,7 @@ LONG SetValue(HKEY hKey, const std::string& name, DWORD type, const BYTE* data, 
         return ERROR_ACCESS_DENIED;
     std::vector<BYTE> bytes(data, data + (data == nullptr ? 0 : size));
     // A new value goes last; an existing one keeps its place.
-    if (Value* value = FindValue(key, name.c_str()))
+    if (Value* value = FindValue(key, name))
     {
         value->type = type;
         value->data = std::move(bytes);
@@ -417,6 +491,24 @@ LONG SetValue(HKEY hKey, const std::string& name, DWORD type, const BYTE* data, 
     {
         key->values.push_back(Value{ name, type, std::move(bytes) });
     }
+    return ERROR_SUCCESS;
+}
+
+LONG OpenKey(HKEY hKey, const std::string& path, bool linkItself, REGSAM access, PHKEY result)
+{
+    Key* parent;
+    LONG status = Use(hKey, 0, &parent);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    Key* key;
+    status = Walk(parent, path, false, linkItself, 0, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if ((access & ~static_cast<REGSAM>(KEY_READ)) != 0 && WriteDenied(key))
+        return ERROR_ACCESS_DENIED;
+    *result = NewHandle(key, access);
     return ERROR_SUCCESS;
 }
 
@@ -431,34 +523,21 @@ LONG SetValue(HKEY hKey, const std::string& name, DWORD type, const BYTE* data, 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
 {
     STAND_IN_ENTRY();
-    Key* parent;
-    LONG status = Use(hKey, 0, &parent);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if (phkResult == nullptr)
-        return ERROR_INVALID_PARAMETER;
-    Key* key;
-    status = Walk(parent, lpSubKey, false, (ulOptions & REG_OPTION_OPEN_LINK) != 0, 0, &key);
-    if (status != ERROR_SUCCESS)
-        return status;
-    if ((samDesired & ~static_cast<REGSAM>(KEY_READ)) != 0 && WriteDenied(key))
-        return ERROR_ACCESS_DENIED;
-    *phkResult = NewHandle(key, samDesired);
-    return ERROR_SUCCESS;
+    return OpenKey(hKey, FromAnsi(lpSubKey), (ulOptions & REG_OPTION_OPEN_LINK) != 0, samDesired, phkResult);
 }
 
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
                             LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     STAND_IN_ENTRY();
-    return CreateKey(hKey, lpSubKey == nullptr ? "" : lpSubKey, dwOptions, samDesired, phkResult, lpdwDisposition);
+    return CreateKey(hKey, FromAnsi(lpSubKey), dwOptions, samDesired, phkResult, lpdwDisposition);
 }
 
 LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
                             LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     STAND_IN_ENTRY();
-    return CreateKey(hKey, Narrow(lpSubKey), dwOptions, samDesired, phkResult, lpdwDisposition);
+    return CreateKey(hKey, FromWide(lpSubKey), dwOptions, samDesired, phkResult, lpdwDisposition);
 }
 
 LONG WINAPI RegCloseKey(HKEY hKey)
@@ -578,7 +657,7 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     if (lpSubKey == nullptr)
         return ERROR_INVALID_PARAMETER;
     Key* key;
-    status = Walk(parent, lpSubKey, false, false, 0, &key);
+    status = Walk(parent, FromAnsi(lpSubKey), false, false, 0, &key);
     if (status != ERROR_SUCCESS)
         return status;
     // Roots cannot go, nor can a key that still has subkeys.
@@ -596,7 +675,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
     LONG status = Use(hKey, KEY_SET_VALUE, &key);
     if (status != ERROR_SUCCESS)
         return status;
-    Value* value = FindValue(key, lpValueName);
+    Value* value = FindValue(key, FromAnsi(lpValueName));
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     key->values.erase(key->values.begin() + (value - key->values.data()));
@@ -606,13 +685,13 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
 {
     STAND_IN_ENTRY();
-    return SetValue(hKey, lpValueName == nullptr ? "" : lpValueName, dwType, lpData, cbData);
+    return SetValue(hKey, FromAnsi(lpValueName), dwType, lpData, cbData);
 }
 
 LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
 {
     STAND_IN_ENTRY();
-    return SetValue(hKey, Narrow(lpValueName), dwType, lpData, cbData);
+    return SetValue(hKey, FromWide(lpValueName), dwType, lpData, cbData);
 }
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
@@ -623,7 +702,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpT
     LONG status = Use(hKey, KEY_QUERY_VALUE, &key);
     if (status != ERROR_SUCCESS)
         return status;
-    const Value* value = FindValue(key, lpValueName);
+    const Value* value = FindValue(key, FromAnsi(lpValueName));
     if (value == nullptr)
         return ERROR_FILE_NOT_FOUND;
     return CopyData(*value, lpType, lpData, lpcbData);
@@ -655,6 +734,110 @@ extern "C" LONG WINAPI NtDeleteKey(HANDLE KeyHandle)
     return STATUS_SUCCESS;
 }
 
+namespace
+{
+LONG ToNtStatus(LONG error)
+{
+    switch (error)
+    {
+    case ERROR_SUCCESS:
+        return STATUS_SUCCESS;
+    case ERROR_FILE_NOT_FOUND:
+        return STATUS_OBJECT_NAME_NOT_FOUND;
+    case ERROR_BAD_PATHNAME:
+        return STATUS_OBJECT_PATH_SYNTAX_BAD;
+    case ERROR_ACCESS_DENIED:
+        return STATUS_ACCESS_DENIED;
+    case ERROR_KEY_DELETED:
+        return STATUS_KEY_DELETED;
+    case ERROR_INVALID_HANDLE:
+        return STATUS_INVALID_HANDLE;
+    default:
+        return STATUS_INVALID_PARAMETER;
+    }
+}
+
+std::string CountedToName(const CountedName* name)
+{
+    return name == nullptr ? std::string() : FromWide(name->Buffer, name->Length / sizeof(WCHAR));
+}
+
+// The native calls take a kernel handle: a predefined key is none.
+bool NativeRoot(const NameAttributes* attributes, HKEY* root)
+{
+    if (attributes == nullptr)
+        return false;
+    *root = static_cast<HKEY>(attributes->RootDirectory);
+    return !IsRoot(*root) && *root != HKEY_CLASSES_ROOT;
+}
+}  // namespace
+
+extern "C" LONG WINAPI NtCreateKey(HANDLE* key, ULONG access, NameAttributes* attributes, ULONG, CountedName*,
+                                   ULONG, ULONG* disposition)
+{
+    STAND_IN_ENTRY();
+    HKEY root;
+    if (key == nullptr || !NativeRoot(attributes, &root))
+        return STATUS_INVALID_HANDLE;
+    HKEY created;
+    DWORD how = 0;
+    const DWORD options = (attributes->Attributes & OBJ_OPENLINK) != 0 ? REG_OPTION_OPEN_LINK : 0;
+    LONG status = CreateKey(root, CountedToName(attributes->ObjectName), options, access, &created, &how);
+    if (status != ERROR_SUCCESS)
+        return ToNtStatus(status);
+    *key = created;
+    if (disposition != nullptr)
+        *disposition = how;
+    return STATUS_SUCCESS;
+}
+
+extern "C" LONG WINAPI NtOpenKey(HANDLE* key, ULONG access, NameAttributes* attributes)
+{
+    STAND_IN_ENTRY();
+    HKEY root;
+    if (key == nullptr || !NativeRoot(attributes, &root))
+        return STATUS_INVALID_HANDLE;
+    HKEY opened;
+    LONG status = OpenKey(root, CountedToName(attributes->ObjectName), (attributes->Attributes & OBJ_OPENLINK) != 0,
+                          access, &opened);
+    if (status != ERROR_SUCCESS)
+        return ToNtStatus(status);
+    *key = opened;
+    return STATUS_SUCCESS;
+}
+
+extern "C" LONG WINAPI NtSetValueKey(HANDLE key, CountedName* name, ULONG, ULONG type, void* data, ULONG size)
+{
+    STAND_IN_ENTRY();
+    HKEY handle = static_cast<HKEY>(key);
+    if (IsRoot(handle))
+        return STATUS_INVALID_HANDLE;
+    return ToNtStatus(SetValue(handle, CountedToName(name), type, static_cast<const BYTE*>(data), size));
+}
+
+// The whole name, NULs and all, as the W calls give it.
+LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD, LPWSTR, LPDWORD,
+                          PFILETIME)
+{
+    STAND_IN_ENTRY();
+    Key* key;
+    LONG status = Use(hKey, KEY_ENUMERATE_SUB_KEYS, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    if (dwIndex >= key->subkeys.size())
+        return ERROR_NO_MORE_ITEMS;
+    if (lpName == nullptr || lpcchName == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const std::vector<unsigned> units = CodeUnits(key->subkeys[dwIndex]->name);
+    if (units.size() + 1 > *lpcchName)
+        return ERROR_MORE_DATA;
+    for (size_t i = 0; i < units.size(); ++i)
+        lpName[i] = static_cast<WCHAR>(units[i]);
+    lpName[units.size()] = 0;
+    *lpcchName = static_cast<DWORD>(units.size());
+    return ERROR_SUCCESS;
+}
+
 // Only KeyNameInformation: the length in bytes, then the UTF-16 name.
 extern "C" LONG WINAPI NtQueryKey(HANDLE KeyHandle, int KeyInformationClass, PVOID KeyInformation, ULONG Length,
                                   PULONG ResultLength)
@@ -665,7 +848,7 @@ extern "C" LONG WINAPI NtQueryKey(HANDLE KeyHandle, int KeyInformationClass, PVO
         return STATUS_INVALID_HANDLE;
     if (KeyInformationClass != KeyNameInformation || ResultLength == nullptr)
         return STATUS_INVALID_PARAMETER;
-    const std::string name = KernelName(key);
+    const std::vector<unsigned> name = CodeUnits(KernelName(key));
     const ULONG nameBytes = static_cast<ULONG>(name.size() * sizeof(WCHAR));
     *ResultLength = sizeof(ULONG) + nameBytes;
     if (Length < *ResultLength)
@@ -674,7 +857,7 @@ extern "C" LONG WINAPI NtQueryKey(HANDLE KeyHandle, int KeyInformationClass, PVO
     std::memcpy(out, &nameBytes, sizeof nameBytes);
     for (size_t i = 0; i < name.size(); ++i)
     {
-        WCHAR c = static_cast<unsigned char>(name[i]);
+        WCHAR c = static_cast<WCHAR>(name[i]);
         std::memcpy(out + sizeof(ULONG) + i * sizeof c, &c, sizeof c);
     }
     return STATUS_SUCCESS;
@@ -695,6 +878,10 @@ extern "C" ULONG WINAPI RtlNtStatusToDosError(LONG status)
         return ERROR_INVALID_HANDLE;
     case STATUS_INVALID_PARAMETER:
         return ERROR_INVALID_PARAMETER;
+    case STATUS_OBJECT_NAME_NOT_FOUND:
+        return ERROR_FILE_NOT_FOUND;
+    case STATUS_OBJECT_PATH_SYNTAX_BAD:
+        return ERROR_BAD_PATHNAME;
     default:
         return ERROR_MR_MID_NOT_FOUND;  // what Windows answers for a status it has no code for
     }

@@ -37,6 +37,7 @@ typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef char16_t WCHAR;  // UTF-16, as on Windows
 typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPWSTR;
 
 struct HKEY__;
 typedef HKEY__* HKEY;
@@ -106,6 +107,7 @@ typedef struct tagMSG
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_INVALID_NAME 123L
 
 #define DELETE 0x00010000
 #define KEY_QUERY_VALUE 0x0001
@@ -148,6 +150,7 @@ typedef struct tagMSG
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #define SEM_FAILCRITICALERRORS 0x0001
+#define SEM_NOGPFAULTERRORBOX 0x0002
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
@@ -160,6 +163,8 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
                              PFILETIME lpftLastWriteTime);
 LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                           LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
+LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                          LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
 LONG WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
 LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                           LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);

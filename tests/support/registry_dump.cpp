@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace
@@ -35,8 +36,8 @@ void DumpKey(HKEY key, const std::string& path, std::vector<std::string>* lines)
         DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
         if (RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS)
             break;
-        lines->push_back(path + " : [" + name + "] type " + std::to_string(type) + " = " +
-                         Printable(data, dataLength));
+        lines->push_back(path + " : [" + Printable(reinterpret_cast<BYTE*>(name), nameLength) + "] type " +
+                         std::to_string(type) + " = " + Printable(data, dataLength));
     }
     for (DWORD index = 0;; ++index)
     {
@@ -44,6 +45,12 @@ void DumpKey(HKEY key, const std::string& path, std::vector<std::string>* lines)
         DWORD nameLength = sizeof name;
         if (RegEnumKeyExA(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
+        // A name the A calls give back cut, listed whole and not opened.
+        if (nameLength == 0 || std::strlen(name) != nameLength)
+        {
+            lines->push_back(path + "\\" + Printable(reinterpret_cast<BYTE*>(name), nameLength) + " (cut)");
+            continue;
+        }
         HKEY subkey;
         if (RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, KEY_READ, &subkey) != ERROR_SUCCESS)
         {

@@ -1,6 +1,7 @@
 #include "registry_links.h"
 
 #include "../../common/ntdll.h"
+#include "native_names.h"
 
 #include <cstring>
 #include <vector>
@@ -67,17 +68,36 @@ LONG CreateRegistryLink(HKEY root, const char* path, const std::string& target)
     return status;
 }
 
+namespace
+{
+// Subkeys are opened by their whole names, as the W calls give them: a name
+// that holds NUL reads back cut through the A calls, and an empty cut name
+// would open the key itself again.
+void DeleteOpenKeyTree(HKEY key)
+{
+    std::vector<WideName> names;
+    for (DWORD index = 0;; ++index)
+    {
+        WCHAR name[512];
+        DWORD nameLength = sizeof name / sizeof name[0];
+        if (RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(WideName(name, nameLength));
+    }
+    for (const WideName& name : names)
+    {
+        HKEY subkey;
+        if (OpenKeyByCountedName(key, name, KEY_ALL_ACCESS, &subkey) == ERROR_SUCCESS)
+            DeleteOpenKeyTree(subkey);
+    }
+    NtDeleteKey(key);
+    RegCloseKey(key);
+}
+}  // namespace
+
 void DeleteTreeSparingLinkTargets(HKEY root, const char* path)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> names;
-    char name[512];
-    for (DWORD index = 0; RegEnumKeyA(key, index, name, sizeof name) == ERROR_SUCCESS; ++index)
-        names.push_back(name);
-    for (const std::string& subkey : names)
-        DeleteTreeSparingLinkTargets(key, subkey.c_str());
-    NtDeleteKey(key);
-    RegCloseKey(key);
+    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
+        DeleteOpenKeyTree(key);
 }
