@@ -16,3 +16,7 @@ void CenterOnScreen(HWND window);
 
 // Tells the shell that file associations changed; silent when it cannot.
 void NotifyAssociationsChanged();
+
+// False where no one can see a window of this process: a window station
+// that is not shown (a service's), or session 0 on Windows Vista and later.
+bool PersonCanSeeTheScreen();

@@ -18,8 +18,7 @@ AnyFunction FindFunction(HMODULE module, const char* name)
     return reinterpret_cast<AnyFunction>(GetProcAddress(module, name));
 }
 
-// Absent from older Windows, so looked up instead of imported.
-static AnyFunction FindKernel32Function(const char* name)
+AnyFunction FindKernel32Function(const char* name)
 {
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     return kernel32 != NULL ? FindFunction(kernel32, name) : NULL;

@@ -23,3 +23,7 @@ typedef void (*AnyFunction)();
 
 // `name` in `module`, or NULL.
 AnyFunction FindFunction(HMODULE module, const char* name);
+
+// `name` in kernel32, or NULL: for what older Windows lack, looked up
+// instead of imported.
+AnyFunction FindKernel32Function(const char* name);

@@ -7,11 +7,14 @@
 
 #include <windows.h>
 
-// True when `name` ends where the length the A call returned says.
+// True when `name` holds no NUL before `length` and ends there, as the
+// length an A call returned says; reads at most length + 1 bytes.
 inline bool IsWholeName(const char* name, DWORD length)
 {
-    DWORD end = 0;
-    while (name[end] != '\0')
-        ++end;
-    return end == length;
+    for (DWORD i = 0; i < length; ++i)
+    {
+        if (name[i] == '\0')
+            return false;
+    }
+    return name[length] == '\0';
 }

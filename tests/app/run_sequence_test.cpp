@@ -148,27 +148,66 @@ TEST_F(RunSequenceTest, CleanupStillRunsAndExitsOneWhenTheShellCannotBeLoaded)
 
 TEST_F(RunSequenceTest, EntryHandsWinMainTheTailAndExitsWithItsResult)
 {
+    const char* const program = "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\" -unwise";
+    // Where the process runs: a person at the screen, or no one who could
+    // answer (a service's window station; session 0, services' own since
+    // Vista, the console's before it).
+    const struct Place
+    {
+        const char* what;
+        DWORD stationFlags;
+        bool stationReadable;
+        BYTE windowsMajor, windowsMinor;
+        DWORD session;
+        bool hasSessionLookup;
+    } screen{ "a person's screen", WSF_VISIBLE, true, 10, 0, 1, true },
+        service{ "a service's window station", 0, true, 10, 0, 1, true },
+        isolated{ "session 0 on Windows 10", WSF_VISIBLE, true, 10, 0, 0, true },
+        vista{ "session 0 on Windows Vista", WSF_VISIBLE, true, 6, 0, 0, true },
+        xpConsole{ "session 0 on Windows XP", WSF_VISIBLE, true, 5, 1, 0, true },
+        win2000Console{ "session 0 on Windows 2000", WSF_VISIBLE, true, 5, 0, 0, true },
+        nt4{ "Windows NT 4.0, no sessions", WSF_VISIBLE, true, 4, 0, 0, false },
+        unreadable{ "flags that cannot be read", 0, false, 10, 0, 1, true };
     const struct
     {
         const char* commandLine;
-        WPARAM answer;
+        const Place& place;
+        WPARAM answer;  // 0: the question must not be asked
         UINT exitCode;
     } cases[] = {
-        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\" -unwise", IDOK, 1 },
-        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\"-UNWISE", IDCANCEL, 0 },
-        { "SettingsCleanup.exe \t-unwise", IDCANCEL, 0 },
-        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\"", 0, 0xFFFFFFFF },
-        { "SettingsCleanup.exe -unwise x", 0, 0xFFFFFFFF },
+        { program, screen, IDOK, 1 },
+        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\"-UNWISE", screen, IDCANCEL, 0 },
+        { "SettingsCleanup.exe \t-unwise", screen, IDCANCEL, 0 },
+        { "\"C:\\Program Files\\Orlo\\SettingsCleanup.exe\"", screen, 0, 0xFFFFFFFF },
+        { "SettingsCleanup.exe -unwise x", screen, 0, 0xFFFFFFFF },
+        { program, service, 0, 0 },
+        { program, isolated, 0, 0 },
+        { program, vista, 0, 0 },
+        { "SettingsCleanup.exe -unwise x", service, 0, 0xFFFFFFFF },
+        { "SettingsCleanup.exe", isolated, 0, 0xFFFFFFFF },
+        { program, xpConsole, IDOK, 1 },
+        { program, win2000Console, IDCANCEL, 0 },
+        { program, nt4, IDOK, 1 },
+        { program, unreadable, IDOK, 1 },
     };
     for (const auto& c : cases)
     {
+        SCOPED_TRACE(std::string(c.commandLine) + " on " + c.place.what);
         StandIn::Reset();
+        StandIn::SetWindowStation(c.place.stationFlags, c.place.stationReadable);
+        StandIn::SetWindows(c.place.windowsMajor, c.place.windowsMinor, c.place.session);
+        if (!c.place.hasSessionLookup)
+            StandIn::RemoveKernel32Function("ProcessIdToSessionId");
         StandIn::SetCommandLine(c.commandLine);
         if (c.answer != 0)
             StandIn::ScriptDialog(IDD_CONFIRM, { c.answer });
         ProgramEntry();
-        EXPECT_EQ(std::vector<UINT>{ c.exitCode }, StandIn::ExitCodes()) << c.commandLine;
-        EXPECT_EQ(c.answer != 0, !StandIn::DialogsRun().empty()) << c.commandLine;
+        EXPECT_EQ(std::vector<UINT>{ c.exitCode }, StandIn::ExitCodes());
+        EXPECT_EQ(c.answer != 0, !StandIn::DialogsRun().empty());
+        if (c.answer == 0)
+        {
+            EXPECT_EQ(0, StandIn::RegistryCallCount()) << "the registry was touched";
+        }
     }
 }
 

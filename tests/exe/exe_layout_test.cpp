@@ -174,13 +174,15 @@ TEST_F(ProductExe, ImportsOnlyTheAFormsItNeedsFromSystemDlls)
     // loaded late, once the DLL search is restricted.
     const std::map<std::string, std::set<std::string>> expected = {
         { "ADVAPI32.DLL", { "RegCloseKey", "RegDeleteValueA", "RegEnumKeyA", "RegEnumKeyExA", "RegEnumValueA",
-                            "RegOpenKeyExA", "RegQueryInfoKeyA" } },
+                            "RegOpenKeyExA", "RegQueryInfoKeyA", "RegQueryValueExA" } },
         { "GDI32.DLL", { "CreateICA", "DeleteDC", "GetDeviceCaps" } },
         { "KERNEL32.DLL", { "ExitProcess", "GetCommandLineA", "GetModuleHandleA", "GetProcAddress",
-                            "GetSystemDirectoryA", "IsDBCSLeadByte", "LoadLibraryExA", "SetErrorMode" } },
+                            "GetCurrentProcessId", "GetSystemDirectoryA", "GetVersion", "IsDBCSLeadByte",
+                            "LoadLibraryExA", "SetErrorMode" } },
         { "NTDLL.DLL", { "NtDeleteKey", "RtlNtStatusToDosError" } },
-        { "USER32.DLL", { "DialogBoxParamA", "DispatchMessageA", "EndDialog", "GetWindowRect", "PeekMessageA",
-                          "PostMessageA", "SetWindowPos", "TranslateMessage" } },
+        { "USER32.DLL", { "DialogBoxParamA", "DispatchMessageA", "EndDialog", "GetProcessWindowStation",
+                          "GetUserObjectInformationA", "GetWindowRect", "PeekMessageA", "PostMessageA", "SetWindowPos",
+                          "TranslateMessage" } },
     };
     std::map<std::string, std::set<std::string>> actual;
     for (const auto& [dll, names] : pe->imports)

@@ -91,6 +91,12 @@ void SetDoubleByteCodePage(bool on);
 void SetCommandLine(const char* line);
 const std::vector<UINT>& ExitCodes();
 void RemoveKernel32Function(const char* name);
+// The Windows version GetVersion reports (10.0 after Reset()) and the
+// process's session (1); ProcessIdToSessionId is there unless removed.
+void SetWindows(BYTE major, BYTE minor, DWORD session);
+// The UOI_FLAGS of the process's window station (WSF_VISIBLE after Reset()),
+// or a failure to read them.
+void SetWindowStation(DWORD flags, bool readable);
 // The error mode the process starts with, as its parent left it; 0 after
 // Reset(). ErrorMode() is the mode now.
 void InheritErrorMode(UINT mode);

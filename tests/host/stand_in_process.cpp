@@ -24,6 +24,12 @@ std::vector<std::string> events;
 std::set<std::string> missingKernel32Functions;
 std::set<std::string> missingLibraries;  // lower-case file names
 UINT errorMode = 0;
+DWORD windowsVersion = 0x0A00;  // GetVersion's low word: minor, major
+DWORD sessionId = 1;
+DWORD windowStationFlags = WSF_VISIBLE;
+bool windowStationReadable = true;
+HWINSTA const windowStation = reinterpret_cast<HWINSTA>(static_cast<uintptr_t>(0x7cb00000));
+const DWORD processId = 4242;
 
 HINSTANCE const programModule = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x400000));
 HMODULE const kernel32Module = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7c800000));
@@ -57,6 +63,14 @@ BOOL WINAPI StandInSetDefaultDllDirectories(DWORD directoryFlags)
 BOOL WINAPI StandInSetDllDirectoryA(LPCSTR path)
 {
     StandIn::LogProcessEvent(std::string("SetDllDirectoryA [") + (path != nullptr ? path : "(null)") + "]");
+    return TRUE;
+}
+
+BOOL WINAPI StandInProcessIdToSessionId(DWORD process, DWORD* session)
+{
+    if (process != processId || session == nullptr)
+        return FALSE;
+    *session = sessionId;
     return TRUE;
 }
 
@@ -97,6 +111,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
             return AsFarProc(StandInSetDefaultDllDirectories);
         if (name == "SetDllDirectoryA")
             return AsFarProc(StandInSetDllDirectoryA);
+        if (name == "ProcessIdToSessionId")
+            return AsFarProc(StandInProcessIdToSessionId);
     }
     if (hModule == shell32Module && name == "SHChangeNotify")
         return AsFarProc(SHChangeNotify);
@@ -135,8 +151,46 @@ UINT WINAPI SetErrorMode(UINT uMode)
     return previous;
 }
 
+DWORD WINAPI GetVersion()
+{
+    return windowsVersion;
+}
+
+DWORD WINAPI GetCurrentProcessId()
+{
+    return processId;
+}
+
+HWINSTA WINAPI GetProcessWindowStation()
+{
+    return windowStation;
+}
+
+BOOL WINAPI GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLength, LPDWORD lpnLengthNeeded)
+{
+    if (lpnLengthNeeded != nullptr)
+        *lpnLengthNeeded = sizeof(USEROBJECTFLAGS);
+    if (hObj != windowStation || nIndex != UOI_FLAGS || !windowStationReadable || nLength < sizeof(USEROBJECTFLAGS))
+        return FALSE;
+    USEROBJECTFLAGS flags = { FALSE, FALSE, windowStationFlags };
+    std::memcpy(pvInfo, &flags, sizeof flags);
+    return TRUE;
+}
+
 namespace StandIn
 {
+void SetWindows(BYTE major, BYTE minor, DWORD session)
+{
+    windowsVersion = static_cast<DWORD>(major | minor << 8);
+    sessionId = session;
+}
+
+void SetWindowStation(DWORD flags, bool readable)
+{
+    windowStationFlags = flags;
+    windowStationReadable = readable;
+}
+
 void SetCommandLine(const char* line)
 {
     commandLine = line;
@@ -192,5 +246,9 @@ void ResetProcess()
     missingKernel32Functions.clear();
     missingLibraries.clear();
     errorMode = 0;
+    windowsVersion = 0x0A00;
+    sessionId = 1;
+    windowStationFlags = WSF_VISIBLE;
+    windowStationReadable = true;
 }
 }  // namespace StandIn

@@ -131,6 +131,19 @@ typedef struct tagMSG
 #define REG_OPENED_EXISTING_KEY 2
 
 #define MAKEINTRESOURCEA(id) ((LPSTR)(ULONG_PTR)(WORD)(id))
+#define LOWORD(l) ((WORD)((ULONG_PTR)(l)&0xffff))
+#define LOBYTE(w) ((BYTE)((ULONG_PTR)(w)&0xff))
+
+struct HWINSTA__;
+typedef HWINSTA__* HWINSTA;
+typedef struct tagUSEROBJECTFLAGS
+{
+    BOOL fInherit;
+    BOOL fReserved;
+    DWORD dwFlags;
+} USEROBJECTFLAGS;
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001L
 #define IDOK 1
 #define IDCANCEL 2
 #define WM_INITDIALOG 0x0110
@@ -205,3 +218,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 UINT WINAPI SetErrorMode(UINT uMode);
+DWORD WINAPI GetVersion();
+DWORD WINAPI GetCurrentProcessId();
+HWINSTA WINAPI GetProcessWindowStation();
+BOOL WINAPI GetUserObjectInformationA(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLength, LPDWORD lpnLengthNeeded);
