@@ -10,6 +10,8 @@
 //                            that EXE starts), "started" once it waits for
 //                            input (or has ended), and at the end
 //                            "exit CODE 0xHEX"
+//   run-hidden EXE "COMMAND LINE"   the same, on the desktop of a new window
+//                            station, which no screen shows (a service's)
 //   find TIMEOUT_MS          wait for a visible dialog of a process named
 //                            SettingsCleanup.exe; describe it
 //   gone HWND TIMEOUT_MS     wait until that window has closed
@@ -23,12 +25,17 @@
 //   link ROOT PATH TROOT TPATH   make ROOT\PATH a registry link to TROOT\TPATH
 //   delete ROOT PATH         delete a subtree, each link in it as itself
 //   exists ROOT PATH...      print 1 or 0 for each key, on one line
+//   plant ROOT PATH NAME [DATA]   below ROOT\PATH, make the key NAME, or with
+//                            DATA the REG_SZ value NAME, through the native
+//                            calls; in NAME, %XXXX is one UTF-16 unit (%0000
+//                            a NUL), as the A calls cannot write it
 //   hold                     keep the Wine desktop up until ended, and print
 //                            "holding" once it is: without a window on it,
 //                            it goes a second after the last program, and
 //                            the next programs to start race for a new one
 #include <windows.h>
 
+#include "../support/native_names.h"
 #include "../support/registry_dump.h"
 #include "../support/registry_links.h"
 
@@ -87,11 +94,36 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, D
     std::fflush(stdout);
 }
 
-int Run(const char* exe, const char* commandLine)
+// A window station of its own, not visible, as a service's is; its desktop
+// "Default", as "STATION\Default" for STARTUPINFO. Both stay until the
+// driver ends.
+std::string HiddenDesktop()
+{
+    HWINSTA original = GetProcessWindowStation();
+    HWINSTA station = CreateWindowStationA("ZZTestHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    if (station == nullptr || !SetProcessWindowStation(station))
+        return "";
+    HDESK desktop = CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(original);
+    return desktop == nullptr ? "" : "ZZTestHidden\\Default";
+}
+
+int Run(const char* exe, const char* commandLine, bool hidden = false)
 {
     std::vector<char> line(commandLine, commandLine + std::strlen(commandLine) + 1);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    std::string desktop;
+    if (hidden)
+    {
+        desktop = HiddenDesktop();
+        if (desktop.empty())
+        {
+            std::printf("error hidden desktop %lu\n", GetLastError());
+            return 2;
+        }
+        startup.lpDesktop = &desktop[0];
+    }
     PROCESS_INFORMATION process;
     if (!CreateProcessA(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
                         &process))
@@ -368,6 +400,43 @@ int Hold()
     return 0;
 }
 
+// "%XXXX" is one UTF-16 unit; everything else stands for itself.
+WideName ParseCountedName(const char* text)
+{
+    WideName name;
+    for (const char* c = text; *c != '\0'; ++c)
+    {
+        if (*c == '%' && std::strlen(c) >= 5)
+        {
+            name += static_cast<WCHAR>(std::strtoul(std::string(c + 1, 4).c_str(), nullptr, 16));
+            c += 4;
+        }
+        else
+        {
+            name += static_cast<WCHAR>(static_cast<unsigned char>(*c));
+        }
+    }
+    return name;
+}
+
+int Plant(const char* root, const char* path, const char* name, const char* data)
+{
+    HKEY key;
+    LONG status = RegCreateKeyExA(Root(root), path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS)
+    {
+        HKEY planted;
+        if (data != nullptr)
+            status = SetValueByCountedName(key, ParseCountedName(name), REG_SZ, data,
+                                           static_cast<DWORD>(std::strlen(data) + 1));
+        else if ((status = CreateKeyByCountedName(key, ParseCountedName(name), &planted)) == ERROR_SUCCESS)
+            RegCloseKey(planted);
+        RegCloseKey(key);
+    }
+    std::printf("plant %ld\n", static_cast<long>(status));
+    return status == ERROR_SUCCESS ? 0 : 1;
+}
+
 int Link(const char* root, const char* path, const char* targetRoot, const char* targetPath)
 {
     const std::string target = KernelPath(Root(targetRoot), targetPath);
@@ -382,6 +451,10 @@ int main(int argc, char** argv)
     std::string verb = argc > 1 ? argv[1] : "";
     if (verb == "run" && argc == 4)
         return Run(argv[2], argv[3]);
+    if (verb == "run-hidden" && argc == 4)
+        return Run(argv[2], argv[3], true);
+    if (verb == "plant" && (argc == 5 || argc == 6))
+        return Plant(argv[2], argv[3], argv[4], argc == 6 ? argv[5] : nullptr);
     if (verb == "find" && argc == 3)
         return Find(std::strtoul(argv[2], nullptr, 10));
     if (verb == "gone" && argc == 4)

@@ -193,6 +193,19 @@ class ProgramTest(unittest.TestCase):
                 self.assertEqual(0, run.wait())
                 self.assertEqual(["#32770"], dialogs_made(run))
 
+    def test_where_nobody_can_see_the_question_it_ends_at_once_with_zero(self):
+        before = self.registry()
+        run = self.start_hidden("-unwise")
+        self.assertEqual(0, run.wait(timeout=20), "still waiting for an answer nobody can give")
+        self.assertEqual([], dialogs_made(run))
+        self.assertEqual(0, run.shell_notifications)
+        self.assertEqual(-1, self.start_hidden("-unwise x").wait(timeout=20), "the command line comes first")
+        self.assertEqual(before, self.registry())
+
+    def start_hidden(self, tail):
+        self.run_ = session.start_program(command_line_tail=tail, trace_shell=True, hidden=True)
+        return self.run_
+
     # --- the confirmation dialog ---
 
     def test_confirmation_dialog_shows_the_question(self):
@@ -279,6 +292,42 @@ class ProgramTest(unittest.TestCase):
             self.assertEqual(sample_registry.expected_after_cleanup(before), self.registry())
         finally:
             remove()
+
+    def test_names_the_ansi_calls_cannot_give_back_stop_only_their_own_tree(self):
+        # A subkey named NUL + "hidden" reads back as "", which opens its
+        # parent again; each value's name reads back as the one beside it.
+        hidden = "%0000hidden"
+        user_image = sample_registry.USER_CLASSES + "TSO5.Image"
+        planted_keys = [("HKCU", user_image), ("HKCR", "TSO5.Bild"), ("HKCU", "software\\Orlo\\Tessaro 5\\Toolbars")]
+        extensions = [("HKCR", ".zzhide"), ("HKCU", sample_registry.USER_CLASSES + ".zzhide")]
+        try:
+            for root, path in planted_keys:
+                session.driver("plant", root, path, hidden)
+            for root, path in extensions:
+                for name, data in [("", "Other.Class"), ("%0000x", "TSO5.Image"), ("Keep", "Other.Class"),
+                                   ("Keep%0000hidden", "Flickard.Animation"), ("m?", "Other.Class"),
+                                   ("m%4E2D", "TSO5.Bild")]:
+                    self.assertIn("plant 0", session.driver("plant", root, path, name, data))
+            watched = sample_registry.WATCHED + extensions
+            before = session.dump(*watched)
+            self.assertIn("\\x00hidden (cut)", before[("HKCU", user_image)])
+
+            run = self.start()
+            self.answer(self.confirm_dialog(), "ALT+Y")
+            self.assertEqual(1, run.wait())
+
+            expected = sample_registry.expected_after_cleanup(before)
+            for key in [("HKCU", user_image), ("HKCR", "TSO5.Bild")] + extensions:
+                expected[key] = before[key]
+            # Tessaro 5 stays from Toolbars on, which holds the cut name;
+            # Recent File List, before it, and Flickard, after, go.
+            expected[("HKCU", "software\\Orlo")] = "".join(
+                line + "\n" for line in before[("HKCU", "software\\Orlo")].splitlines()
+                if not line.startswith(("software\\Orlo\\Tessaro 5\\Recent", "software\\Orlo\\Flickard")))
+            self.assertEqual(expected, session.dump(*watched))
+        finally:
+            for root, path in planted_keys[:2] + extensions + [("HKCU", "software\\Orlo\\Tessaro 5")]:
+                session.driver("delete", root, path)
 
     def test_removes_exactly_what_a_64_bit_installer_wrote(self):
         # The sample was written by 64-bit reg.exe, as a 64-bit installer

@@ -180,16 +180,17 @@ class WineSession:
                 raw_command_line += " " + command_line_tail
         return self.start_process(windows_path(exe), raw_command_line, trace_shell, **where)
 
-    def start_process(self, exe, command_line, trace_shell=False, cwd=None, search_path=None):
+    def start_process(self, exe, command_line, trace_shell=False, cwd=None, search_path=None, hidden=False):
         """Starts the Windows program `exe` through the driver, which waits
         for it as a Windows parent process does; in the Unix folder `cwd`,
-        with the Unix folder `search_path` on its PATH, when given."""
+        with the Unix folder `search_path` on its PATH, when given; on a
+        window station that no screen shows when `hidden`."""
         env = dict(self.env)
         if trace_shell:
             env["WINEDEBUG"] = "-all,trace+shell"
         if search_path is not None:
             env["WINEPATH"] = windows_path(search_path)
-        return ProgramRun([WINE, self.driver_exe, "run", exe, command_line], env, cwd)
+        return ProgramRun([WINE, self.driver_exe, "run-hidden" if hidden else "run", exe, command_line], env, cwd)
 
     def find_dialog(self, timeout_ms=15000):
         return Dialog.parse(self.driver("find", str(timeout_ms)))
