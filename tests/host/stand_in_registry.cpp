@@ -594,15 +594,26 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
 
 namespace
 {
-LONG EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, PFILETIME lpftLastWriteTime)
+// The subkey at `index` of the key behind `handle`.
+LONG SubkeyAt(HKEY handle, DWORD index, const Key** subkey)
 {
     Key* key;
-    LONG status = Use(hKey, KEY_ENUMERATE_SUB_KEYS, &key);
+    LONG status = Use(handle, KEY_ENUMERATE_SUB_KEYS, &key);
     if (status != ERROR_SUCCESS)
         return status;
-    if (dwIndex >= key->subkeys.size())
+    if (index >= key->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
-    status = CopyName(key->subkeys[dwIndex]->name, lpName, lpcchName);
+    *subkey = key->subkeys[index].get();
+    return ERROR_SUCCESS;
+}
+
+LONG EnumKey(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, PFILETIME lpftLastWriteTime)
+{
+    const Key* subkey;
+    LONG status = SubkeyAt(hKey, dwIndex, &subkey);
+    if (status != ERROR_SUCCESS)
+        return status;
+    status = CopyName(subkey->name, lpName, lpcchName);
     if (status == ERROR_SUCCESS && lpftLastWriteTime != nullptr)
         *lpftLastWriteTime = FILETIME{ 0, 0 };
     return status;
@@ -820,15 +831,13 @@ LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcch
                           PFILETIME)
 {
     STAND_IN_ENTRY();
-    Key* key;
-    LONG status = Use(hKey, KEY_ENUMERATE_SUB_KEYS, &key);
+    const Key* subkey;
+    LONG status = SubkeyAt(hKey, dwIndex, &subkey);
     if (status != ERROR_SUCCESS)
         return status;
-    if (dwIndex >= key->subkeys.size())
-        return ERROR_NO_MORE_ITEMS;
     if (lpName == nullptr || lpcchName == nullptr)
         return ERROR_INVALID_PARAMETER;
-    const std::vector<unsigned> units = CodeUnits(key->subkeys[dwIndex]->name);
+    const std::vector<unsigned> units = CodeUnits(subkey->name);
     if (units.size() + 1 > *lpcchName)
         return ERROR_MORE_DATA;
     for (size_t i = 0; i < units.size(); ++i)
