@@ -196,10 +196,10 @@ class ProgramTest(unittest.TestCase):
     def test_where_nobody_can_see_the_question_it_ends_at_once_with_zero(self):
         before = self.registry()
         run = self.start_hidden("-unwise")
-        self.assertEqual(0, run.wait(timeout=20), "still waiting for an answer nobody can give")
+        self.assertEqual(0, run.wait(timeout=60), "still waiting for an answer nobody can give")
         self.assertEqual([], dialogs_made(run))
         self.assertEqual(0, run.shell_notifications)
-        self.assertEqual(-1, self.start_hidden("-unwise x").wait(timeout=20), "the command line comes first")
+        self.assertEqual(-1, self.start_hidden("-unwise x").wait(timeout=60), "the command line comes first")
         self.assertEqual(before, self.registry())
 
     def start_hidden(self, tail):

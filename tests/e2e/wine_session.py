@@ -239,6 +239,11 @@ class ProgramRun:
         self.errors.seek(0)
         trace = self.errors.read()
         self.shell_notifications = len(re.findall(r"trace:shell:SHChangeNotify \(0x08000000,0x00000000,", trace))
+        if self.exit_code is None:
+            # The driver itself failed (or Wine could not start it): say how.
+            raise RuntimeError("the driver reported no exit code (status %s): %s\n%s" % (
+                self.process.returncode, self._output().strip(),
+                "\n".join(line for line in trace.splitlines() if "trace:shell" not in line)[-3000:]))
         return self.exit_code
 
     def kill(self):
