@@ -15,7 +15,8 @@
 //   find TIMEOUT_MS          wait for a visible dialog of a process named
 //                            SettingsCleanup.exe; describe it
 //   gone HWND TIMEOUT_MS     wait until that window has closed
-//   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ...
+//   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ... once a
+//                            window of the program is active (10 s at most)
 //   click X Y                left click at screen coordinates
 //   close HWND               post the requests a close box or Alt+F4 sends
 //   kill HWND                end the process that made that window at once,
@@ -296,9 +297,18 @@ void Key(WORD key, bool up)
     Sleep(30);
 }
 
+// A person types once the program's window is the active one; on a busy
+// machine Wine shows a window a while before it activates it.
+void AwaitProgramInForeground()
+{
+    for (DWORD waited = 0; waited < 10000 && !IsProgramProcess(ProcessOf(GetForegroundWindow())); waited += 50)
+        Sleep(50);
+}
+
 // "ALT+Y" holds Alt while Y goes down and up.
 int Keys(int count, char** names)
 {
+    AwaitProgramInForeground();
     for (int i = 0; i < count; ++i)
     {
         std::string name = names[i];
