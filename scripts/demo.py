@@ -59,7 +59,7 @@ def main():
     display = os.environ.get("DISPLAY") or None
     shots = os.path.join(build, "demo")
     session = WineSession(os.path.join(build, "demo-prefix"), build, display=display)
-    print("== starting Wine (the first run makes its prefix, about 15 s)")
+    print("== starting Wine (the first run makes its prefix, about half a minute)")
     session.start()
     try:
         sample_registry.seed(session)

@@ -16,6 +16,8 @@ import time
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
+# Makes prefixes, from the template that scripts/check names, if any.
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "wine-run")
 DESKTOP_SIZE = (1024, 768)
 # Wine's own settings, which Wine rewrites as programs come and go: left out
 # of registry exports, so that no comparison depends on an earlier test.
@@ -94,13 +96,12 @@ class WineSession:
         self.display = ":" + number
 
     def _make_prefix(self):
-        os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
         # Made without a display: with one, wineboot's desktop keeps it
         # waiting for minutes.
         headless = {k: v for k, v in self.env.items() if k != "DISPLAY"}
-        subprocess.run([WINE, "wineboot", "-i"], env=headless, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
-        subprocess.run([WINESERVER, "-w"], env=headless, timeout=300)
+        headless["WINE_RUN_PREFIX"] = self.prefix
+        subprocess.run([WINE_RUN, "--make-prefix"], env=headless, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=True)
         # A Wine desktop window of its own: keyboard focus then behaves as on
         # Windows, whatever the X server does with focus.
         self.import_reg("\n".join([
