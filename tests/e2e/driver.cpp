@@ -437,8 +437,7 @@ int Plant(const char* root, const char* path, const char* name, const char* data
     {
         HKEY planted;
         if (data != nullptr)
-            status = SetValueByCountedName(key, ParseCountedName(name), REG_SZ, data,
-                                           static_cast<DWORD>(std::strlen(data) + 1));
+            status = SetStringByCountedName(key, ParseCountedName(name), data);
         else if ((status = CreateKeyByCountedName(key, ParseCountedName(name), &planted)) == ERROR_SUCCESS)
             RegCloseKey(planted);
         RegCloseKey(key);

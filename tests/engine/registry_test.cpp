@@ -206,7 +206,7 @@ LONG RegistryTest::SeedCountedKey(HKEY root, const char* path, const WideName& n
 LONG RegistryTest::SeedCountedValue(HKEY root, const char* path, const WideName& name, const char* data)
 {
     return BelowOpenedKey(root, path, [&](HKEY key) {
-        return SetValueByCountedName(key, name, REG_SZ, data, static_cast<DWORD>(std::strlen(data) + 1));
+        return SetStringByCountedName(key, name, data);
     });
 }
 

@@ -153,29 +153,34 @@ TEST_F(ScrubTest, ClassOfExactlyBufferSizeStillMatches)
 
 // A value whose name the A calls cannot give back (cut at a NUL, or with a
 // character outside the code page read as '?') names a class; deleting by
-// the name as read would delete the value beside it instead.
+// the name as read would delete the value beside it instead. It is still
+// the key's match for this call: a true match after it stays.
 TEST_F(ScrubTest, ValueWhoseNameReadsBackAsAnotherIsPassedOver)
 {
     const WideName outsideCodePage = Widen("m") + static_cast<WCHAR>(0x4E2D);
     const struct
     {
         const char* key;
-        const char* besideName;  // what the counted name reads back as
+        SeedValue beside;  // named as the counted name reads back
         WideName name;
     } cases[] = {
-        { ".zzt12", "", Widen(std::string("\0x", 2)) },
-        { ".zzt13", "Keep", Widen(std::string("Keep\0hidden", 11)) },
-        { ".zzt14", "m?", outsideCodePage },
+        { ".zzt12", Sz(".zzt12", "", "Other.Class"), Widen(std::string("\0x", 2)) },
+        { ".zzt13", Sz(".zzt13", "Keep", "Other.Class"), Widen(std::string("Keep\0hidden", 11)) },
+        { ".zzt14", Sz(".zzt14", "m?", "Other.Class"), outsideCodePage },
+        // Read back by that name, a namesake of another type that names the
+        // class is no match either.
+        { ".zzt15", ExpandSz(".zzt15", "m?", "TSO5.Image"), outsideCodePage },
     };
-    std::string before[3];
-    for (int i = 0; i < 3; ++i)
+    std::string before[4];
+    for (int i = 0; i < 4; ++i)
     {
-        ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(cases[i].key, cases[i].besideName, "Other.Class") }));
+        ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { cases[i].beside }));
         ASSERT_EQ(ERROR_SUCCESS, SeedCountedValue(userClasses, cases[i].key, cases[i].name, "TSO5.Image"));
+        ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, { Sz(cases[i].key, "zz later", "TSO5.Image") }));
         before[i] = Dump(userClasses, cases[i].key);
     }
 
     Engine([&] { Scrub("TSO5.Image"); });
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         EXPECT_EQ(before[i], Dump(userClasses, cases[i].key));
 }

@@ -699,10 +699,27 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
     return SetValue(hKey, FromAnsi(lpValueName), dwType, lpData, cbData);
 }
 
+// String data written through the W or native calls is UTF-16; the A calls
+// read it back in the code page, '?' standing for what it lacks. Other data
+// (a link's target among it) is kept as it came.
+std::vector<BYTE> DataAsAnsiReadsIt(DWORD type, const BYTE* data, DWORD size)
+{
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)
+        return std::vector<BYTE>(data, data + (data == nullptr ? 0 : size));
+    std::vector<BYTE> text;
+    for (DWORD i = 0; i + 1 < size; i += 2)
+    {
+        const unsigned unit = data[i] | (data[i + 1] << 8);
+        text.push_back(static_cast<BYTE>(unit <= 0xFF ? unit : '?'));
+    }
+    return text;
+}
+
 LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
 {
     STAND_IN_ENTRY();
-    return SetValue(hKey, FromWide(lpValueName), dwType, lpData, cbData);
+    const std::vector<BYTE> data = DataAsAnsiReadsIt(dwType, lpData, cbData);
+    return SetValue(hKey, FromWide(lpValueName), dwType, data.data(), static_cast<DWORD>(data.size()));
 }
 
 LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
@@ -823,7 +840,8 @@ extern "C" LONG WINAPI NtSetValueKey(HANDLE key, CountedName* name, ULONG, ULONG
     HKEY handle = static_cast<HKEY>(key);
     if (IsRoot(handle))
         return STATUS_INVALID_HANDLE;
-    return ToNtStatus(SetValue(handle, CountedToName(name), type, static_cast<const BYTE*>(data), size));
+    const std::vector<BYTE> text = DataAsAnsiReadsIt(type, static_cast<const BYTE*>(data), size);
+    return ToNtStatus(SetValue(handle, CountedToName(name), type, text.data(), static_cast<DWORD>(text.size())));
 }
 
 // The whole name, NULs and all, as the W calls give it.

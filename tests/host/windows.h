@@ -124,6 +124,7 @@ typedef struct tagMSG
 #define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_LINK 6
+#define REG_MULTI_SZ 7
 #define REG_OPTION_NON_VOLATILE 0
 #define REG_OPTION_CREATE_LINK 0x0002
 #define REG_OPTION_OPEN_LINK 0x0008

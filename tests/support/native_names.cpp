@@ -54,8 +54,10 @@ LONG OpenKeyByCountedName(HKEY parent, const WideName& name, REGSAM access, HKEY
     return ToWin32(status);
 }
 
-LONG SetValueByCountedName(HKEY key, const WideName& name, DWORD type, const void* data, DWORD size)
+LONG SetStringByCountedName(HKEY key, const WideName& name, const char* ascii)
 {
     CountedName counted = Counted(name);
-    return ToWin32(NtSetValueKey(key, &counted, 0, type, const_cast<void*>(data), size));
+    WideName data = Widen(ascii);
+    const ULONG size = static_cast<ULONG>((data.size() + 1) * sizeof(WCHAR));
+    return ToWin32(NtSetValueKey(key, &counted, 0, REG_SZ, &data[0], size));
 }

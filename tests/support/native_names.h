@@ -41,4 +41,6 @@ WideName Widen(const std::string& ascii);
 LONG CreateKeyByCountedName(HKEY parent, const WideName& name, HKEY* key);
 // Opens `name` below the open key `parent` as itself: a link is not followed.
 LONG OpenKeyByCountedName(HKEY parent, const WideName& name, REGSAM access, HKEY* key);
-LONG SetValueByCountedName(HKEY key, const WideName& name, DWORD type, const void* data, DWORD size);
+// Sets the REG_SZ value `name` of the open key to `ascii`, stored as the
+// native calls store strings: UTF-16, with its terminating NUL.
+LONG SetStringByCountedName(HKEY key, const WideName& name, const char* ascii);
