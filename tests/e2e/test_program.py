@@ -3,8 +3,9 @@
 display and in a prefix of their own, driven with keyboard and mouse, with
 its dialogs read off the screen and the registry read back.
 
-    test_program.py BUILD_DIR     (the win32 build folder: the product; or
-                                   the win64 one: its 64-bit twin)
+    test_program.py BUILD_DIR [TEST...]   (the win32 build folder: the
+                                   product; or the win64 one: its 64-bit
+                                   twin; TEST: run only these, by method name)
 
 Writes BUILD_DIR/results/e2e_tests.xml and screenshots to BUILD_DIR/artifacts.
 """
@@ -12,13 +13,15 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sample_registry  # noqa: E402
-from wine_session import WINE, WineSession, wait_until, windows_path  # noqa: E402
+from wine_session import COSTS, WINE, WineSession, wait_until, windows_path  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
+HERE = os.path.dirname(os.path.abspath(__file__))
 ARTIFACTS = os.path.join(BUILD, "artifacts")
 session = None
 
@@ -98,9 +101,31 @@ def build_installer():
     setup = os.path.join(folder, "tessaro-install.exe")
     subprocess.run(["makensis", "-V2", "-DTARGET=" + target, "-DPRODUCT=" + session.exe, "-DSAMPLE=" + commands,
                     "-DRESULT=" + windows_path(RESULT), "-DOUTFILE=" + setup,
-                    os.path.join(os.path.dirname(os.path.abspath(__file__)), "uninstaller.nsi")],
+                    os.path.join(HERE, "uninstaller.nsi")],
                    check=True, stdout=subprocess.DEVNULL, timeout=120)
     return setup
+
+
+def build_package():
+    """A Windows Installer package of this build's program whose removal runs
+    it, built as the guide tells an author to: wixl in a folder that holds
+    the program and the WiX sources."""
+    folder = os.path.join(BUILD, "msi")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for name in ("package.wxs", "uninstall_action.wxi"):
+        shutil.copy(os.path.join(HERE, name), folder)
+    shutil.copy(session.exe, folder)
+    subprocess.run(["wixl", "-o", "package.msi", "package.wxs"], cwd=folder, check=True, timeout=120)
+    return os.path.join(folder, "package.msi")
+
+
+def install_execute_sequence(package):
+    """{action: sequence number} of a built package."""
+    table = subprocess.run(["msiinfo", "export", package, "InstallExecuteSequence"], capture_output=True, text=True,
+                           check=True, timeout=60).stdout
+    # A header of three lines: names, types, the table's name and key.
+    return {row.split("\t")[0]: int(row.split("\t")[2]) for row in table.splitlines()[3:]}
 
 
 def recorded():
@@ -419,6 +444,39 @@ class ProgramTest(unittest.TestCase):
                 self.assertEqual(expected, self.registry())
                 self.assertEqual(["uninstall.exe"], os.listdir(files), "the uninstaller removed its files")
 
+    def test_windows_installer_asks_only_in_a_removal_with_a_user_interface(self):
+        package = build_package()
+        order = install_execute_sequence(package)
+        self.assertLess(order["CostFinalize"], order["RemoveTessaroSettings"], "before costing: not run")
+        self.assertLess(order["RemoveTessaroSettings"], order["RemoveFiles"], "the file would be gone")
+
+        # A 32-bit package on 64-bit Windows.
+        program = os.path.join(session.prefix, "drive_c", "Program Files (x86)", "Orlo", "Tessaro 5",
+                               "SettingsCleanup.exe")
+        msiexec = "C:\\windows\\system32\\msiexec.exe"
+        sample = self.registry()
+        # /qn is silent; /qb is the basic level, as Programs and Features
+        # removes. Windows sets MsiUIProgressOnly at /passive, and the
+        # program is not started there (Microsoft's MsiUIProgressOnly and
+        # MsiSetInternalUI pages); Wine 8 leaves it unset, so there it asks.
+        for level, answer, windows in [("/qn", None, []), ("/qb", "ALT+Y", ["#32770", "#32770"]),
+                                       ("/qb", "ALT+N", ["#32770"]), ("/passive", "ALT+N", ["#32770"])]:
+            with self.subTest(level=level, answer=answer):
+                if self.registry() != sample:
+                    sample_registry.seed(session)
+                installer = session.start_process(msiexec, 'msiexec /i "%s" /qn' % windows_path(package))
+                self.assertEqual(0, installer.wait())
+                self.assertTrue(os.path.exists(program), "the package installed the program")
+
+                self.run_ = session.start_process(msiexec, 'msiexec /x "%s" %s' % (windows_path(package), level))
+                if answer is not None:
+                    self.answer(self.confirm_dialog(), answer)
+                self.assertEqual(0, self.run_.wait())
+                self.assertEqual(windows, [name for name in self.run_.program_shown if name not in HELPER_WINDOWS])
+                expected = sample_registry.expected_after_cleanup(sample) if answer == "ALT+Y" else sample
+                self.assertEqual(expected, self.registry())
+                self.assertFalse(os.path.exists(program), "the package removed its file")
+
     # --- a run that is killed part-way ---
 
     def test_run_killed_part_way_leaves_its_work_done_and_the_next_run_finishes(self):
@@ -527,12 +585,21 @@ class ProgramTest(unittest.TestCase):
 
 class CountingResult(unittest.TextTestResult):
     """Counts every subtest as a case of its own, and a test without
-    subtests as one case."""
+    subtests as one case; times each test and subtest."""
 
     def __init__(self, *args, **kwargs):
         super().__init__(*args, **kwargs)
         self.cases = 0
         self.with_subtests = set()
+        self.times = []  # (seconds, name)
+
+    def startTest(self, test):
+        self.test_started = self.subtest_started = time.monotonic()
+        super().startTest(test)
+
+    def stopTest(self, test):
+        self.times.append((time.monotonic() - self.test_started, test.id().split(".")[-1]))
+        super().stopTest(test)
 
     def addSuccess(self, test):
         if test.id() not in self.with_subtests:
@@ -549,16 +616,34 @@ class CountingResult(unittest.TextTestResult):
         super().addError(test, err)
 
     def addSubTest(self, test, subtest, outcome):
+        now = time.monotonic()
+        self.times.append((now - self.subtest_started, "  " + subtest._subDescription()))
+        self.subtest_started = now
         self.with_subtests.add(test.id())
         self.cases += 1
         super().addSubTest(test, subtest, outcome)
 
 
+def write_times(times):
+    """Where the time went, to BUILD/results/e2e_times.txt and the output."""
+    lines = ["%7.1f s  %s" % entry for entry in times] + ["", "Wine programs started, by kind:"]
+    lines += ["%7.1f s  %4d x %s" % (seconds, count, kind)
+              for kind, (count, seconds) in sorted(COSTS.items(), key=lambda item: -item[1][1])]
+    text = "\n".join(lines) + "\n"
+    with open(os.path.join(BUILD, "results", "e2e_times.txt"), "w") as f:
+        f.write(text)
+    print(text, file=sys.stderr)
+
+
 def main():
-    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
+    names = ["ProgramTest." + name for name in sys.argv[2:]]
+    loader = unittest.defaultTestLoader
+    suite = loader.loadTestsFromNames(names, sys.modules[__name__]) if names else loader.loadTestsFromModule(
+        sys.modules[__name__])
     result = unittest.TextTestRunner(verbosity=2, resultclass=CountingResult).run(suite)
     failed = len(result.failures) + len(result.errors)
     os.makedirs(os.path.join(BUILD, "results"), exist_ok=True)
+    write_times(result.times)
     with open(os.path.join(BUILD, "results", "e2e_tests.xml"), "w") as f:
         f.write('<?xml version="1.0" encoding="UTF-8"?>\n<testsuites tests="%d" failures="%d" disabled="0" '
                 'errors="0" name="e2e_tests"/>\n' % (max(result.cases, failed), failed))

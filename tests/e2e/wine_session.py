@@ -24,6 +24,18 @@ DESKTOP_SIZE = (1024, 768)
 WINE_OWN_KEYS = ["HKEY_CURRENT_USER\\Software\\Wine"]
 
 
+# What the Wine programs that a session starts cost: {kind: [count, seconds]},
+# kind being e.g. "reg import", "driver dump", "program" (a whole run,
+# answering included) or "prefix".
+COSTS = {}
+
+
+def account(kind, started):
+    cost = COSTS.setdefault(kind, [0, 0.0])
+    cost[0] += 1
+    cost[1] += time.monotonic() - started
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
@@ -45,8 +57,12 @@ class WineSession:
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=self.display,
                         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            started = time.monotonic()
             self._make_prefix()
+            account("prefix", started)
+        started = time.monotonic()
         self._serve()
+        account("server and desktop", started)
 
     def _serve(self):
         """One server and one desktop until the session stops or ends Wine,
@@ -114,11 +130,15 @@ class WineSession:
 
     def wine(self, *arguments, env=None, timeout=60):
         """Runs a Wine program to its end; returns (exit status, output)."""
+        started = time.monotonic()
         with tempfile.TemporaryFile(mode="w+") as out:
             result = subprocess.run([WINE, *arguments], env=env or self.env, stdout=out,
                                     stderr=subprocess.STDOUT, timeout=timeout)
             out.seek(0)
-            return result.returncode, out.read()
+            output = out.read()
+        program = os.path.basename(arguments[0]).replace("e2e_driver.exe", "driver")
+        account(" ".join([program] + list(arguments[1:2])), started)
+        return result.returncode, output
 
     def import_reg(self, body):
         """Imports .reg text; "[-KEY]" lines delete KEY with its subtree."""
@@ -214,6 +234,7 @@ class ProgramRun:
     def __init__(self, command, env, cwd=None):
         self.out = tempfile.TemporaryFile(mode="w+")
         self.errors = tempfile.TemporaryFile(mode="w+")
+        self.started = time.monotonic()
         self.process = subprocess.Popen(command, env=env, stdout=self.out, stderr=self.errors, cwd=cwd)
         self.exit_code = None
         self.raw_exit_code = None
@@ -228,6 +249,9 @@ class ProgramRun:
 
     def wait(self, timeout=120):
         self.process.wait(timeout=timeout)
+        if self.started is not None:
+            account("program", self.started)
+            self.started = None
         for line in self._output().splitlines():
             if line.startswith("shown "):
                 self.shown.append(line[6:])
