@@ -129,7 +129,18 @@ class WineSession:
     # --- the registry ---
 
     def wine(self, *arguments, env=None, timeout=60):
-        """Runs a Wine program to its end; returns (exit status, output)."""
+        """Runs a Wine program of the tests' own (reg, the driver) to its end;
+        returns (exit status, output). Each of them says why whenever it
+        fails, so a failure with no word at all is Wine not having started
+        it, which a loaded machine now and then brings about: it is started
+        once more, and counted."""
+        status, output = self._run_wine(arguments, env, timeout)
+        if status != 0 and output == "":
+            account("started again, after Wine did not start it", time.monotonic())
+            status, output = self._run_wine(arguments, env, timeout)
+        return status, output
+
+    def _run_wine(self, arguments, env, timeout):
         started = time.monotonic()
         with tempfile.TemporaryFile(mode="w+") as out:
             result = subprocess.run([WINE, *arguments], env=env or self.env, stdout=out,
@@ -147,12 +158,12 @@ class WineSession:
             f.write("Windows Registry Editor Version 5.00\n\n" + body + "\n")
         status, output = self.wine("reg", "import", windows_path(path), timeout=300)
         if status != 0:
-            raise RuntimeError("reg import failed: " + output)
+            raise RuntimeError("reg import failed (status %d): %s" % (status, output))
 
     def reg(self, *arguments):
         status, output = self.wine("reg", *arguments)
         if status != 0:
-            raise RuntimeError("reg %s failed: %s" % (arguments[0], output))
+            raise RuntimeError("reg %s failed (status %d): %s" % (arguments[0], status, output))
 
     def export(self, key):
         """{key path: set of value lines} of `key` and everything below it,
@@ -160,7 +171,7 @@ class WineSession:
         path = os.path.join(self.prefix, "export.reg")
         status, output = self.wine("reg", "export", key, windows_path(path), "/y", "/reg:64", timeout=300)
         if status != 0:
-            raise RuntimeError("reg export failed: " + output)
+            raise RuntimeError("reg export failed (status %d): %s" % (status, output))
         with open(path, encoding="utf-16") as f:
             text = f.read().replace("\\\n  ", "")  # hex data continued on the next line
         keys = {}
