@@ -702,17 +702,15 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, c
 // String data written through the W or native calls is UTF-16; the A calls
 // read it back in the code page, '?' standing for what it lacks. Other data
 // (a link's target among it) is kept as it came.
-std::vector<BYTE> DataAsAnsiReadsIt(DWORD type, const BYTE* data, DWORD size)
+static std::vector<BYTE> DataAsAnsiReadsIt(DWORD type, const BYTE* data, DWORD size)
 {
     if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ)
         return std::vector<BYTE>(data, data + (data == nullptr ? 0 : size));
-    std::vector<BYTE> text;
-    for (DWORD i = 0; i + 1 < size; i += 2)
-    {
-        const unsigned unit = data[i] | (data[i + 1] << 8);
-        text.push_back(static_cast<BYTE>(unit <= 0xFF ? unit : '?'));
-    }
-    return text;
+    std::vector<WCHAR> units(size / sizeof(WCHAR));
+    if (!units.empty())
+        std::memcpy(units.data(), data, units.size() * sizeof(WCHAR));
+    const std::string text = ToAnsi(FromWide(units.data(), units.size()));
+    return std::vector<BYTE>(text.begin(), text.end());
 }
 
 LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData)
