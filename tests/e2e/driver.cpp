@@ -12,8 +12,10 @@
 //                            "exit CODE 0xHEX"
 //   run-hidden EXE "COMMAND LINE"   the same, on the desktop of a new window
 //                            station, which no screen shows (a service's)
-//   find TIMEOUT_MS          wait for a visible dialog of a process named
-//                            SettingsCleanup.exe; describe it
+//   find TIMEOUT_MS [IMAGE]  wait for a visible dialog of a process named
+//                            IMAGE (SettingsCleanup.exe unless given: an
+//                            uninstaller's own questions are another's);
+//                            describe it
 //   gone HWND TIMEOUT_MS     wait until that window has closed
 //   keys KEY...              type: RETURN, ESCAPE, TAB, ALT+Y, ... once a
 //                            window of the program is active (10 s at most)
@@ -58,9 +60,7 @@ DWORD ProcessOf(HWND window)
     return processId;
 }
 
-// The program under test, whoever started it: an uninstaller's own window
-// is a dialog too.
-bool IsProgramProcess(DWORD processId)
+bool IsProcessNamed(DWORD processId, const char* image)
 {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == nullptr)
@@ -70,7 +70,14 @@ bool IsProgramProcess(DWORD processId)
     bool named = QueryFullProcessImageNameA(process, 0, path, &size) != FALSE;
     CloseHandle(process);
     const char* file = std::strrchr(path, '\\');
-    return named && file != nullptr && lstrcmpiA(file + 1, "SettingsCleanup.exe") == 0;
+    return named && file != nullptr && lstrcmpiA(file + 1, image) == 0;
+}
+
+// The program under test, whoever started it: an uninstaller's own window
+// is a dialog too.
+bool IsProgramProcess(DWORD processId)
+{
+    return IsProcessNamed(processId, "SettingsCleanup.exe");
 }
 
 // Creation events are caught even for windows that live too briefly for
@@ -163,13 +170,21 @@ int Run(const char* exe, const char* commandLine, bool hidden = false)
     return 0;
 }
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM found)
+struct DialogSearch
 {
+    const char* image;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM search)
+{
+    DialogSearch& sought = *reinterpret_cast<DialogSearch*>(search);
     char className[64] = "";
     GetClassNameA(window, className, sizeof className);
-    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) && IsProgramProcess(ProcessOf(window)))
+    if (std::strcmp(className, "#32770") == 0 && IsWindowVisible(window) &&
+        IsProcessNamed(ProcessOf(window), sought.image))
     {
-        *reinterpret_cast<HWND*>(found) = window;
+        sought.found = window;
         return FALSE;
     }
     return TRUE;
@@ -214,13 +229,13 @@ BOOL CALLBACK DescribeChild(HWND child, LPARAM)
     return TRUE;
 }
 
-int Find(DWORD timeout)
+int Find(DWORD timeout, const char* image)
 {
-    HWND dialog = nullptr;
-    for (DWORD waited = 0; dialog == nullptr; waited += 50)
+    DialogSearch search = { image, nullptr };
+    for (DWORD waited = 0; search.found == nullptr; waited += 50)
     {
-        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
-        if (dialog == nullptr)
+        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr)
         {
             if (waited >= timeout)
             {
@@ -230,6 +245,7 @@ int Find(DWORD timeout)
             Sleep(50);
         }
     }
+    const HWND dialog = search.found;
     RECT rect;
     GetWindowRect(dialog, &rect);
     char title[256] = "";
@@ -464,8 +480,8 @@ int main(int argc, char** argv)
         return Run(argv[2], argv[3], true);
     if (verb == "plant" && (argc == 5 || argc == 6))
         return Plant(argv[2], argv[3], argv[4], argc == 6 ? argv[5] : nullptr);
-    if (verb == "find" && argc == 3)
-        return Find(std::strtoul(argv[2], nullptr, 10));
+    if (verb == "find" && (argc == 3 || argc == 4))
+        return Find(std::strtoul(argv[2], nullptr, 10), argc == 4 ? argv[3] : "SettingsCleanup.exe");
     if (verb == "gone" && argc == 4)
         return Gone(ParseWindow(argv[2]), std::strtoul(argv[3], nullptr, 10));
     if (verb == "keys" && argc >= 3)

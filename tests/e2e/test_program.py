@@ -10,6 +10,7 @@ its dialogs read off the screen and the registry read back.
 Writes BUILD_DIR/results/e2e_tests.xml and screenshots to BUILD_DIR/artifacts.
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -18,7 +19,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import sample_registry  # noqa: E402
-from wine_session import COSTS, WINE, WineSession, wait_until, windows_path  # noqa: E402
+from wine_session import COSTS, WINE, Dialog, WineSession, wait_until, windows_path  # noqa: E402
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -28,7 +29,7 @@ session = None
 WS_CAPTION = 0x00C00000
 WS_SYSMENU = 0x00080000
 DS_MODALFRAME = 0x80
-IDOK, IDCANCEL, STATIC = 1, 2, 65535
+IDOK, IDCANCEL, IDYES, STATIC = 1, 2, 6, 65535
 
 PARAGRAPHS = [
     "Do you want to remove all file associations and user preferences for Tessaro 5 from your system?",
@@ -139,6 +140,40 @@ def install_execute_sequence(package):
                            check=True, timeout=60).stdout
     # A header of three lines: names, types, the table's name and key.
     return {row.split("\t")[0]: int(row.split("\t")[2]) for row in table.splitlines()[3:]}
+
+
+# Inno Setup's own compiler, which scripts/install-packages installs from
+# the npm registry.
+ISCC = os.path.join(HERE, "..", "..", "build", "innosetup", "node_modules", "innosetup", "bin", "ISCC.exe")
+INNO_LOG = os.path.join(BUILD, "inno", "uninstall.log")
+
+
+def build_inno_setup(uninstall_run=False):
+    """An Inno Setup setup of this build's program, compiled by Inno Setup's
+    own compiler; its uninstaller runs the program as the guide's [Code]
+    sample does, or with `uninstall_run` as its [UninstallRun] entry does."""
+    if not os.path.exists(ISCC):
+        raise RuntimeError("no Inno Setup compiler at %s: scripts/install-packages installs it" % ISCC)
+    folder = os.path.dirname(INNO_LOG)
+    os.makedirs(folder, exist_ok=True)
+    name = "tessaro-uninstallrun" if uninstall_run else "tessaro-code"
+    options = ["/DUNINSTALL_RUN"] if uninstall_run else []
+    script = windows_path(os.path.join(HERE, "setup.iss"))
+    status, output = session.wine(ISCC, "/Q", "/DPRODUCT=" + windows_path(session.exe), *options,
+                                  "/O" + windows_path(folder), "/F" + name, script, timeout=300)
+    if status != 0:
+        raise RuntimeError("ISCC failed (status %d): %s" % (status, output))
+    return os.path.join(folder, name + ".exe")
+
+
+def inno_log():
+    """The uninstaller's log once it is closed: the last thing its second
+    phase, the copy in a temporary folder, does; "" until then."""
+    if not os.path.exists(INNO_LOG):
+        return ""
+    with open(INNO_LOG, encoding="utf-8-sig", errors="replace") as f:
+        text = f.read()
+    return text if "Log closed." in text else ""
 
 
 def recorded():
@@ -489,6 +524,71 @@ class ProgramTest(unittest.TestCase):
                 expected = sample_registry.expected_after_cleanup(sample) if answer == "ALT+Y" else sample
                 self.assertEqual(expected, self.registry())
                 self.assertFalse(os.path.exists(program), "the package removed its file")
+
+    def test_inno_setup_uninstaller_asks_only_when_not_silent(self):
+        setups = {"[Code]": build_inno_setup(), "[UninstallRun]": build_inno_setup(uninstall_run=True)}
+        # A 32-bit setup on 64-bit Windows, in administrative install mode.
+        folder = os.path.join(session.prefix, "drive_c", "Program Files (x86)", "Orlo", "Tessaro 5")
+        uninstaller = "C:\\Program Files (x86)\\Orlo\\Tessaro 5\\unins000.exe"
+        sample = self.registry()
+        # Silent, the [Code] sample never starts the program; the
+        # [UninstallRun] entry does, and the uninstall waits for an answer.
+        # Not silent, the uninstaller asks first; the program's windows:
+        # question and notice, the question alone, none.
+        for form, options, answer, windows, logged in [
+                ("[Code]", "/SILENT", None, [], None),
+                ("[Code]", "/VERYSILENT", None, [], None),
+                ("[Code]", "", "ALT+Y", ["#32770", "#32770"], "SettingsCleanup.exe exited with 1"),
+                ("[Code]", "", "ALT+N", ["#32770"], "SettingsCleanup.exe exited with 0"),
+                ("[UninstallRun]", "/SILENT", "ALT+N", ["#32770"], "Process exit code: 0")]:
+            with self.subTest(form=form, options=options, answer=answer):
+                if self.registry() != sample:
+                    sample_registry.seed(session)
+                setup = windows_path(setups[form])
+                installer = session.start_process(setup, '"%s" /VERYSILENT /SUPPRESSMSGBOXES' % setup)
+                self.assertEqual(0, installer.wait())
+                self.assertTrue(os.path.exists(os.path.join(folder, "SettingsCleanup.exe")), "the setup installed it")
+                if os.path.exists(INNO_LOG):
+                    os.remove(INNO_LOG)
+
+                self.run_ = session.start_process(uninstaller, '"%s" %s /LOG="%s"' % (
+                    uninstaller, options, windows_path(INNO_LOG)))
+                if options == "":
+                    self.click_uninstaller_button("Are you sure you want to completely remove", IDYES)
+                if answer is not None:
+                    self.answer(self.confirm_dialog(), answer)
+                # The first process waits for its copy to have removed the files.
+                self.assertEqual(0, self.uninstaller_exit_code())
+                if options == "":
+                    self.click_uninstaller_button("was successfully removed", IDOK)
+                self.assertTrue(wait_until(lambda: inno_log() != "", timeout=60), "the uninstaller did not end")
+                self.assertEqual(windows, [name for name in self.run_.program_shown if name not in HELPER_WINDOWS])
+                log = inno_log()
+                self.assertEqual([logged] if logged else [],
+                                 re.findall(r"SettingsCleanup\.exe (?:exited with -?\d+|could not be started.*)|"
+                                            r"Process exit code: \d+", log), log)
+                expected = sample_registry.expected_after_cleanup(sample) if answer == "ALT+Y" else sample
+                self.assertEqual(expected, self.registry())
+                self.assertFalse(os.path.exists(folder), "the uninstaller removed its files")
+
+    def uninstaller_exit_code(self):
+        """Fails, and ends every Wine program, where the uninstaller is still
+        waiting a minute on: for an answer nobody would give, if silent."""
+        try:
+            return self.run_.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.run_.kill()
+            session.end_wine()
+            self.fail("the uninstaller did not end: waiting for an answer?")
+
+    def click_uninstaller_button(self, text, button):
+        """Clicks a button of the Inno Setup uninstaller's own message box,
+        which its copy in a temporary folder shows."""
+        dialog = Dialog.parse(session.driver("find", "15000", "_unins.tmp"))
+        self.assertIsNotNone(dialog, "the uninstaller's message did not appear: " + text)
+        self.assertIn(text, " ".join(control["text"] for control in dialog.controls))
+        session.driver("click", *map(str, dialog.centre_of(button)))
+        self.assertIn("gone", session.driver("gone", dialog.handle, "15000"))
 
     # --- a run that is killed part-way ---
 

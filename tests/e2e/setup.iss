@@ -1,0 +1,22 @@
+; A real client of the program: an Inno Setup setup that installs it, and
+; an uninstaller that runs it as uninstall_code.iss, the guide's sample,
+; says; or, with /DUNINSTALL_RUN, as the [UninstallRun] entry of
+; uninstall_run.iss does.
+;
+;   ISCC /Q /DPRODUCT=<exe> [/DUNINSTALL_RUN] /O<folder> /F<setup name> setup.iss
+[Setup]
+AppName=Tessaro 5
+AppVersion=5.0
+DefaultDirName={autopf}\Orlo\Tessaro 5
+DisableProgramGroupPage=yes
+; A small setup compiled in a test: no time spent compressing.
+Compression=none
+
+[Files]
+Source: "{#PRODUCT}"; DestDir: "{app}"; DestName: "SettingsCleanup.exe"
+
+#ifdef UNINSTALL_RUN
+#include "uninstall_run.iss"
+#else
+#include "uninstall_code.iss"
+#endif
