@@ -557,7 +557,8 @@ class ProgramTest(unittest.TestCase):
                     self.click_uninstaller_button("Are you sure you want to completely remove", IDYES)
                 if answer is not None:
                     self.answer(self.confirm_dialog(), answer)
-                # The first process waits for its copy to have removed the files.
+                # The first process ends once its copy has removed the
+                # application; the copy then removes the uninstaller itself.
                 self.assertEqual(0, self.uninstaller_exit_code())
                 if options == "":
                     self.click_uninstaller_button("was successfully removed", IDOK)

@@ -1,4 +1,4 @@
 ; The shorter form, which cannot tell a silent uninstall: the uninstaller
-; runs every [UninstallRun] entry, silent or not, and waits for it.
+; runs every entry of this section, silent or not, and waits for each.
 [UninstallRun]
 Filename: "{app}\SettingsCleanup.exe"; Parameters: "-unwise"; RunOnceId: "RemoveTessaroSettings"
