@@ -534,13 +534,14 @@ class ProgramTest(unittest.TestCase):
         # Silent, the [Code] sample never starts the program; the
         # [UninstallRun] entry does, and the uninstall waits for an answer.
         # Not silent, the uninstaller asks first; the program's windows:
-        # question and notice, the question alone, none.
+        # the question alone, question and notice. Yes comes last, so the
+        # sample is seeded once.
         for form, options, answer, windows, logged in [
                 ("[Code]", "/SILENT", None, [], None),
                 ("[Code]", "/VERYSILENT", None, [], None),
-                ("[Code]", "", "ALT+Y", ["#32770", "#32770"], "SettingsCleanup.exe exited with 1"),
                 ("[Code]", "", "ALT+N", ["#32770"], "SettingsCleanup.exe exited with 0"),
-                ("[UninstallRun]", "/SILENT", "ALT+N", ["#32770"], "Process exit code: 0")]:
+                ("[UninstallRun]", "/SILENT", "ALT+N", ["#32770"], "Process exit code: 0"),
+                ("[Code]", "", "ALT+Y", ["#32770", "#32770"], "SettingsCleanup.exe exited with 1")]:
             with self.subTest(form=form, options=options, answer=answer):
                 if self.registry() != sample:
                     sample_registry.seed(session)
