@@ -131,12 +131,12 @@ class WineSession:
     def wine(self, *arguments, env=None, timeout=60):
         """Runs a Wine program of the tests' own (reg, the driver) to its end;
         returns (exit status, output). Each of them says why whenever it
-        fails, so a failure with no word at all, or with only the word of
-        Wine's start.exe, is Wine not having started it, which a loaded
-        machine now and then brings about: it is started once more, and
-        counted."""
+        fails, so a failure with no word at all, or with the words of Wine's
+        start.exe ("Application could not be started, ...\nShellExecuteEx
+        failed: ..."), is Wine not having started it, which a loaded machine
+        now and then brings about: it is started once more, and counted."""
         status, output = self._run_wine(arguments, env, timeout)
-        if status != 0 and (output == "" or output.startswith("ShellExecuteEx failed")):
+        if status != 0 and (output == "" or "ShellExecuteEx failed" in output):
             account("started again, after Wine did not start it", time.monotonic())
             status, output = self._run_wine(arguments, env, timeout)
         return status, output
