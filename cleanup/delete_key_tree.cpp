@@ -20,9 +20,10 @@ static Status DeleteFirstSubkey(HKEY key)
     Status status = RegEnumKeyExA(key, 0, name, &nameLength, NULL, NULL, NULL, &lastWrite);
     if (status != ERROR_SUCCESS)
         return status;
-    // A cut name would open the key itself, or a sibling: the subkey counts
-    // as one that cannot be opened, and its ancestors stay.
-    if (nameLength == 0 || !IsWholeName(name, nameLength))
+    // A cut name would open the key itself, or a sibling, and one with a
+    // backslash a path out of the tree: the subkey counts as one that
+    // cannot be opened, and its ancestors stay.
+    if (nameLength == 0 || !IsWholeName(name, nameLength) || !IsSingleLevel(name))
         return ERROR_INVALID_NAME;
     return DeleteKeyTree(key, name);
 }

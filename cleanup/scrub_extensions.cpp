@@ -61,7 +61,9 @@ static void ScrubStore(HKEY store, const char* classId)
             continue;
         if (status != ERROR_SUCCESS)
             break;
-        if (name[0] == '.')
+        // A name with a backslash was changed by the code page: opened, it
+        // would lead through the link its first level may name.
+        if (name[0] == '.' && IsSingleLevel(name))
             RemoveMatchingValue(store, name, classId);
     }
 }

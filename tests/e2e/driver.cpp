@@ -26,7 +26,8 @@
 //   dump ROOT PATH...        print registry subtrees (ROOT: HKCR or HKCU),
 //                            each after a line "== ROOT PATH"
 //   link ROOT PATH TROOT TPATH   make ROOT\PATH a registry link to TROOT\TPATH
-//   delete ROOT PATH         delete a subtree, each link in it as itself
+//   delete ROOT PATH [NAME]  delete a subtree, each link in it as itself; with
+//                            NAME (as for plant), the subkey NAME of ROOT\PATH
 //   exists ROOT PATH...      print 1 or 0 for each key, on one line
 //   plant ROOT PATH NAME [DATA]   below ROOT\PATH, make the key NAME, or with
 //                            DATA the REG_SZ value NAME, through the native
@@ -462,6 +463,18 @@ int Plant(const char* root, const char* path, const char* name, const char* data
     return status == ERROR_SUCCESS ? 0 : 1;
 }
 
+// A name read back through the A calls may not be the key's: NAME is
+// opened by its whole name below ROOT\PATH.
+int DeleteCounted(const char* root, const char* path, const char* name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(Root(root), path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 1;
+    DeleteSubkeyTreeSparingLinkTargets(key, ParseCountedName(name));
+    RegCloseKey(key);
+    return 0;
+}
+
 int Link(const char* root, const char* path, const char* targetRoot, const char* targetPath)
 {
     const std::string target = KernelPath(Root(targetRoot), targetPath);
@@ -505,6 +518,8 @@ int main(int argc, char** argv)
         DeleteTreeSparingLinkTargets(Root(argv[2]), argv[3]);
         return 0;
     }
+    if (verb == "delete" && argc == 5)
+        return DeleteCounted(argv[2], argv[3], argv[4]);
     std::fprintf(stderr, "usage: see the comment at the top of driver.cpp\n");
     return 2;
 }

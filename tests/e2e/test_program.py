@@ -369,11 +369,19 @@ class ProgramTest(unittest.TestCase):
     def test_names_the_ansi_calls_cannot_give_back_stop_only_their_own_tree(self):
         # A subkey named NUL + "hidden" reads back as "", which opens its
         # parent again; each value's name reads back as the one beside it.
+        # An extension key named ".zzfit" + FULLWIDTH REVERSE SOLIDUS +
+        # "shell" reads back as ".zzfit\\shell", a path through the link
+        # ".zzfit" beside it, into a victim whose shell key names a class.
         hidden = "%0000hidden"
         user_image = sample_registry.USER_CLASSES + "TSO5.Image"
         planted_keys = [("HKCU", user_image), ("HKCR", "TSO5.Bild"), ("HKCU", "software\\Orlo\\Tessaro 5\\Toolbars")]
         extensions = [("HKCR", ".zzhide"), ("HKCU", sample_registry.USER_CLASSES + ".zzhide")]
+        fit_link, fit_victim = ("HKCU", sample_registry.USER_CLASSES + ".zzfit"), ("HKCU", "software\\ZZSample.FitVictim")
+        through_the_link = ".zzfit%FF3Cshell"
         try:
+            self.assertIn("plant 0", session.driver("plant", "HKCU", fit_victim[1] + "\\shell", "", "TSO5.Image"))
+            self.assertEqual("link 0\n", session.driver("link", *(fit_link + fit_victim)))
+            self.assertIn("plant 0", session.driver("plant", "HKCU", sample_registry.USER_CLASSES[:-1], through_the_link))
             for root, path in planted_keys:
                 session.driver("plant", root, path, hidden)
             for root, path in extensions:
@@ -381,7 +389,7 @@ class ProgramTest(unittest.TestCase):
                                    ("Keep%0000hidden", "Flickard.Animation"), ("m?", "Other.Class"),
                                    ("m%4E2D", "TSO5.Bild")]:
                     self.assertIn("plant 0", session.driver("plant", root, path, name, data))
-            watched = sample_registry.WATCHED + extensions
+            watched = sample_registry.WATCHED + extensions + [fit_link, fit_victim]
             before = session.dump(*watched)
             self.assertIn("\\x00hidden (cut)", before[("HKCU", user_image)])
 
@@ -390,7 +398,7 @@ class ProgramTest(unittest.TestCase):
             self.assertEqual(1, run.wait())
 
             expected = sample_registry.expected_after_cleanup(before)
-            for key in [("HKCU", user_image), ("HKCR", "TSO5.Bild")] + extensions:
+            for key in [("HKCU", user_image), ("HKCR", "TSO5.Bild"), fit_link, fit_victim] + extensions:
                 expected[key] = before[key]
             # Tessaro 5 stays from Toolbars on, which holds the cut name;
             # Recent File List, before it, and Flickard, after, go.
@@ -399,7 +407,8 @@ class ProgramTest(unittest.TestCase):
                 if not line.startswith(("software\\Orlo\\Tessaro 5\\Recent", "software\\Orlo\\Flickard")))
             self.assertEqual(expected, session.dump(*watched))
         finally:
-            for root, path in planted_keys[:2] + extensions + [("HKCU", "software\\Orlo\\Tessaro 5")]:
+            session.driver("delete", "HKCU", sample_registry.USER_CLASSES[:-1], through_the_link)
+            for root, path in planted_keys[:2] + extensions + [("HKCU", "software\\Orlo\\Tessaro 5"), fit_link, fit_victim]:
                 session.driver("delete", root, path)
 
     def test_removes_exactly_what_a_64_bit_installer_wrote(self):

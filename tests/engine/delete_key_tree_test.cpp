@@ -94,8 +94,10 @@ TEST_F(DeleteKeyTreeTest, NamesAreMatchedWithoutCase)
 }
 
 // Names written through the native calls, which the A calls give back cut at
-// a NUL: opened by the cut name, an empty one is the key itself (endless
-// recursion) and "Keep" another key.
+// a NUL or changed by best fit: opened by the name as read, an empty one is
+// the key itself (endless recursion), "Keep" another key, and "Link\\y" a
+// path through the link beside it, which Windows lists after the name when
+// the link is volatile and the name stable.
 TEST_F(DeleteKeyTreeTest, SubkeyWithACutNameStopsItsAncestorsOnly)
 {
     const struct
@@ -105,18 +107,25 @@ TEST_F(DeleteKeyTreeTest, SubkeyWithACutNameStopsItsAncestorsOnly)
     } cases[] = {
         { "NUL first", Widen(std::string("\0hidden", 7)) },
         { "NUL inside", Widen(std::string("Keep\0hidden", 11)) },
+        { "a backslash by best fit", Widen("Link") + WCHAR(0xFF3C) + Widen("y") },
     };
+    ASSERT_EQ(ERROR_SUCCESS, Seed(HKEY_CURRENT_USER, { Sz("software\\ZZTest.Victim\\y", "", "keep") }));
+    const std::string victim = Dump(HKEY_CURRENT_USER, "software\\ZZTest.Victim");
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(ERROR_SUCCESS, Seed(userClasses, {
             Sz("ZZTest.Cut\\A\\A1", "", "gone first"), Sz("ZZTest.Cut\\Sub\\Keep", "", "a sibling"),
         }));
+        ASSERT_EQ(ERROR_SUCCESS, CreateRegistryLink(userClasses, "ZZTest.Cut\\Sub\\Link",
+                                                    KernelPath(HKEY_CURRENT_USER, "software\\ZZTest.Victim"),
+                                                    REG_OPTION_VOLATILE));
         ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(userClasses, "ZZTest.Cut\\Sub", c.name));
 
         EXPECT_EQ(ERROR_INVALID_NAME, Engine([&] { return DeleteKeyTree(userClasses, "ZZTest.Cut"); }));
         EXPECT_TRUE(CountedKeyExists(userClasses, "ZZTest.Cut\\Sub", c.name));
         EXPECT_FALSE(KeyExists(userClasses, "ZZTest.Cut\\A")) << "deleted before the cut name was reached";
+        EXPECT_EQ(victim, Dump(HKEY_CURRENT_USER, "software\\ZZTest.Victim"));
         DeleteTreeSparingLinkTargets(userClasses, "ZZTest.Cut");
     }
 }

@@ -166,23 +166,36 @@ TEST_F(RegistryContract, NameBuffersMustHoldTheNameAndItsNul)
 
 // Counted names, written through the native calls: the A calls give them
 // back cut at their first NUL with the whole length, and a character outside
-// the code page as '?'. An empty name opens the key itself.
+// the code page as its best fit in code page 1252 (FULLWIDTH REVERSE SOLIDUS
+// and SET MINUS as '\\', DIVISION SLASH as '/', FULLWIDTH FULL STOP as '.'),
+// whole and with its own length, or else as '?'. An empty name opens the key
+// itself.
 TEST_F(RegistryContract, CountedNamesReadBackCutThroughTheACalls)
 {
     const WideName hidden = Widen(std::string("\0hidden", 7));
-    ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(HKEY_CURRENT_USER, "software\\ZZTest", hidden));
+    for (const WideName& name : { hidden, Widen("x") + WCHAR(0xFF3C) + Widen("y"), Widen("y") + WCHAR(0x2216) + Widen("z"),
+                                  Widen("z") + WCHAR(0x2215) + Widen("a"), Widen("a") + WCHAR(0xFF0E) + Widen("b") })
+        ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(HKEY_CURRENT_USER, "software\\ZZTest", name));
     ASSERT_EQ(ERROR_SUCCESS, SeedCountedValue(HKEY_CURRENT_USER, "software\\ZZTest", Widen(std::string("Keep\0x", 6)), "1"));
     ASSERT_EQ(ERROR_SUCCESS, SeedCountedValue(HKEY_CURRENT_USER, "software\\ZZTest", Widen("m") + WCHAR(0x4E2D), "2"));
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, KEY_READ, &key));
 
     char name[64];
-    DWORD length = sizeof name;
-    EXPECT_EQ(ERROR_SUCCESS, RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(std::string("\0hidden", 7), std::string(name, length));
+    DWORD length;
+    std::vector<std::string> keys;
+    for (DWORD index = 0;; ++index)
+    {
+        length = sizeof name;
+        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        keys.push_back(std::string(name, length));
+    }
+    std::sort(keys.begin(), keys.end());
+    EXPECT_EQ((std::vector<std::string>{ std::string("\0hidden", 7), "a.b", "x\\y", "y\\z", "z/a" }), keys);
     HKEY same;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, "", 0, KEY_READ, &same));
-    EXPECT_EQ(1u, SubkeyCount(same)) << "the empty name is the key itself";
+    EXPECT_EQ(5u, SubkeyCount(same)) << "the empty name is the key itself";
     RegCloseKey(same);
 
     std::vector<std::string> values;
@@ -196,6 +209,33 @@ TEST_F(RegistryContract, CountedNamesReadBackCutThroughTheACalls)
     std::sort(values.begin(), values.end());
     EXPECT_EQ((std::vector<std::string>{ std::string("Keep\0x", 6), "m?" }), values);
     RegCloseKey(key);
+}
+
+// Windows keeps a key's stable and volatile subkeys in two lists and
+// enumerates the stable one first; Wine sorts them all by name. Below a
+// volatile key only volatile keys can be made.
+TEST_F(RegistryContract, VolatileSubkeysComeAfterStableOnes)
+{
+    HKEY parent, made;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &parent, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, "a volatile", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                                             nullptr, &made, nullptr));
+    RegCloseKey(made);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, "b stable", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made, nullptr));
+    RegCloseKey(made);
+    EXPECT_EQ(ERROR_CHILD_MUST_BE_VOLATILE, RegCreateKeyExA(parent, "a volatile\\stable", 0, nullptr, 0,
+                                                            KEY_ALL_ACCESS, nullptr, &made, nullptr));
+
+    std::vector<std::string> names;
+    char name[32];
+    for (DWORD index = 0; RegEnumKeyA(parent, index, name, sizeof name) == ERROR_SUCCESS; ++index)
+        names.push_back(name);
+    RegCloseKey(parent);
+    if (RunningOnWine())
+        EXPECT_EQ((std::vector<std::string>{ "a volatile", "b stable" }), names);
+    else
+        EXPECT_EQ((std::vector<std::string>{ "b stable", "a volatile" }), names);
 }
 
 TEST_F(RegistryContract, DeletionRules)

@@ -22,7 +22,8 @@ protected:
             Key("software\\ZZTest.Victim\\Deep\\Deeper"),
         }));
         ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, {
-            Sz("ZZTest.MachineVictim", "", "TSO5.Image"), Key("ZZTest.MachineVictim\\shell\\open"),
+            Sz("ZZTest.MachineVictim", "", "TSO5.Image"), Sz("ZZTest.MachineVictim\\shell", "", "TSO5.Image"),
+            Key("ZZTest.MachineVictim\\shell\\open"),
         }));
         userVictim = Dump(HKEY_CURRENT_USER, "software\\ZZTest.Victim");
         machineVictim = Dump(machineClasses, "ZZTest.MachineVictim");
@@ -81,13 +82,18 @@ TEST_F(RegistryLinkTest, LinkIntoTheMachineHiveGoesAsItself)
     ExpectVictimsUntouched();
 }
 
+// Beside it, an extension key whose name reads back by best fit as
+// ".zztlink\\shell" would be opened through the link.
 TEST_F(RegistryLinkTest, ExtensionThatIsALinkIsPassedOver)
 {
     Link(machineClasses, ".zztlink", machineClasses, "ZZTest.MachineVictim");
+    const WideName throughTheLink = Widen(".zztlink") + WCHAR(0xFF3C) + Widen("shell");
+    ASSERT_EQ(ERROR_SUCCESS, SeedCountedKey(machineClasses, "", throughTheLink));
     ASSERT_EQ(ERROR_SUCCESS, Seed(machineClasses, { Sz(".zztplain", "", "TSO5.Image") }));
     const std::string link = Dump(machineClasses, ".zztlink");
 
     Engine([&] { ScrubExtensionAssociations("TSO5.Image"); });
+    EXPECT_TRUE(CountedKeyExists(machineClasses, "", throughTheLink));
     EXPECT_EQ(link, Dump(machineClasses, ".zztlink"));
     EXPECT_EQ(".zztplain\n", Dump(machineClasses, ".zztplain")) << "the walk went past the link";
     ExpectVictimsUntouched();

@@ -30,28 +30,27 @@ bool IsTestKeyName(const char* name)
 
 // Test keys are named ZZTest... or .zzt... directly under a class store or
 // under HKCU\software, so a run can remove whatever an earlier one left
-// behind.
+// behind. They are read and deleted by their whole names: one that reads
+// back changed through the A calls would name another key, or a path.
 void RemoveTestKeys(HKEY root, const char* path)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
         return;
-    std::vector<std::string> names;
+    std::vector<WideName> names;
     for (DWORD index = 0;; ++index)
     {
-        char name[512];
-        DWORD nameLength = sizeof name;
-        LONG status = RegEnumKeyExA(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA)
-            continue;
-        if (status != ERROR_SUCCESS)
+        WCHAR name[512];
+        DWORD nameLength = sizeof name / sizeof name[0];
+        if (RegEnumKeyExW(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (IsTestKeyName(name))
-            names.push_back(name);
+        const std::string ascii(name, name + std::min<DWORD>(nameLength, 8));
+        if (IsTestKeyName(ascii.c_str()))
+            names.push_back(WideName(name, nameLength));
     }
+    for (const WideName& name : names)
+        DeleteSubkeyTreeSparingLinkTargets(key, name);
     RegCloseKey(key);
-    for (const std::string& name : names)
-        DeleteTreeSparingLinkTargets(root, (std::string(path) + (*path ? "\\" : "") + name).c_str());
 }
 
 std::string InStore(const CleanupTarget& store, const char* path)

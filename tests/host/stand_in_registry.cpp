@@ -1,7 +1,8 @@
 // In-memory registry behaving as Windows does on the points the program
 // relies on: case-insensitive names stored with their case, of at most 255
-// characters, subkeys listed in case-insensitive order (folded to upper
-// case, as Windows folds), values listed in creation order, the A calls'
+// characters, a key's stable subkeys listed before its volatile ones, each
+// in case-insensitive order (folded to upper case, as Windows folds), values
+// listed in creation order, the A calls'
 // buffer-length rules, the access a handle was opened with, and symbolic
 // links. The two class stores are there as Windows has them since Vista:
 // HKLM\SOFTWARE\Classes, and HKCU\Software\Classes as a link into the
@@ -11,8 +12,9 @@
 // Names are counted, as the kernel keeps them: the native calls may give a
 // key or value a name that holds NUL or characters outside the ANSI code
 // page. They are kept here in UTF-8; the A calls take their bytes as Latin-1
-// and give a name back cut at its first NUL with its full length, and with
-// '?' for a character outside that code page.
+// and give a name back cut at its first NUL with its full length, with a
+// character outside that code page as its best fit in code page 1252 where
+// the stand-in knows one, else as '?'.
 #include <windows.h>
 
 #include "../../common/ntdll.h"
@@ -60,7 +62,8 @@ struct Key : std::enable_shared_from_this<Key>
     Key* parent = nullptr;
     bool deleted = false;
     bool link = false;                          // made with REG_OPTION_CREATE_LINK
-    std::vector<std::shared_ptr<Key>> subkeys;  // sorted by CompareNames
+    bool isVolatile = false;                    // made with REG_OPTION_VOLATILE
+    std::vector<std::shared_ptr<Key>> subkeys;  // stable, then volatile; each sorted by CompareNames
     std::vector<Value> values;                  // in creation order
 };
 
@@ -177,12 +180,26 @@ std::string FromWide(LPCWSTR text)
     return FromWide(text, length);
 }
 
+// Windows' best fit in code page 1252 (its published WindowsBestFit table)
+// for the characters the tests use: the fullwidth forms of ASCII, DIVISION
+// SLASH and SET MINUS. Anything else the code page lacks is '?'.
+char BestFit(unsigned unit)
+{
+    if (unit >= 0xFF01 && unit <= 0xFF5E)
+        return static_cast<char>(unit - 0xFF01 + 0x21);
+    if (unit == 0x2215)
+        return '/';
+    if (unit == 0x2216)
+        return '\\';
+    return '?';
+}
+
 // As an A call gives the name back; its length is the whole name's.
 std::string ToAnsi(const std::string& name)
 {
     std::string text;
     for (unsigned unit : CodeUnits(name))
-        text += static_cast<char>(unit <= 0xFF ? unit : '?');
+        text += unit <= 0xFF ? static_cast<char>(unit) : BestFit(unit);
     return text;
 }
 
@@ -248,29 +265,41 @@ LONG Use(HKEY handle, REGSAM needed, Key** key)
     return ERROR_SUCCESS;
 }
 
-std::vector<std::shared_ptr<Key>>::iterator LowerBound(Key* parent, const char* name, size_t length)
+// Where `name` stands, or would, among the parent's stable or volatile
+// subkeys. Windows keeps the two in lists of their own, and enumerates the
+// stable list first (ReactOS's cmlib, CmpFindSubKeyByNumber, as the hive
+// format has it); Wine keeps one list.
+std::vector<std::shared_ptr<Key>>::iterator LowerBound(Key* parent, const char* name, size_t length,
+                                                       bool isVolatile)
 {
     return std::lower_bound(parent->subkeys.begin(), parent->subkeys.end(), name,
-                            [length](const std::shared_ptr<Key>& key, const char* wanted) {
+                            [length, isVolatile](const std::shared_ptr<Key>& key, const char* wanted) {
+                                if (key->isVolatile != isVolatile)
+                                    return !key->isVolatile;
                                 return CompareNames(key->name.data(), key->name.size(), wanted, length) < 0;
                             });
 }
 
 Key* FindSubkey(Key* parent, const char* name, size_t length)
 {
-    auto it = LowerBound(parent, name, length);
-    if (it == parent->subkeys.end() || CompareNames((*it)->name.data(), (*it)->name.size(), name, length) != 0)
-        return nullptr;
-    return it->get();
+    for (bool isVolatile : { false, true })
+    {
+        auto it = LowerBound(parent, name, length, isVolatile);
+        if (it != parent->subkeys.end() && (*it)->isVolatile == isVolatile &&
+            CompareNames((*it)->name.data(), (*it)->name.size(), name, length) == 0)
+            return it->get();
+    }
+    return nullptr;
 }
 
-Key* AddSubkey(Key* parent, const char* name, size_t length, bool link)
+Key* AddSubkey(Key* parent, const char* name, size_t length, bool link, bool isVolatile = false)
 {
     auto child = std::make_shared<Key>();
     child->name.assign(name, length);
     child->parent = parent;
     child->link = link;
-    parent->subkeys.insert(LowerBound(parent, name, length), child);
+    child->isVolatile = isVolatile;
+    parent->subkeys.insert(LowerBound(parent, name, length, isVolatile), child);
     return child.get();
 }
 
@@ -285,7 +314,7 @@ Value* FindValue(Key* key, const std::string& name)
 }
 
 LONG Walk(Key* start, const std::string& path, bool create, bool linkItself, int hops, Key** found,
-          bool* created = nullptr);
+          bool* created = nullptr, bool isVolatile = false);
 
 // The key a link points at: its SymbolicLinkValue is a kernel path, UTF-16
 // without a terminating NUL. Null for a target that does not exist, and for
@@ -322,10 +351,12 @@ Key* LinkTarget(Key* link, int hops)
     return nullptr;
 }
 
-// Walks `path` below `start`, creating missing levels when `create` is set.
+// Walks `path` below `start`, creating missing levels when `create` is set
+// (volatile ones with `isVolatile`; below a volatile key, only those).
 // Links on the way are followed; the last level's own link too, unless
 // `linkItself` asks for the link.
-LONG Walk(Key* start, const std::string& path, bool create, bool linkItself, int hops, Key** found, bool* created)
+LONG Walk(Key* start, const std::string& path, bool create, bool linkItself, int hops, Key** found, bool* created,
+          bool isVolatile)
 {
     Key* key = start;
     if (!path.empty() && key->link && (key = LinkTarget(key, hops)) == nullptr)
@@ -348,7 +379,9 @@ LONG Walk(Key* start, const std::string& path, bool create, bool linkItself, int
         {
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
-            next = AddSubkey(key, level.data(), level.size(), false);
+            if (key->isVolatile && !isVolatile)
+                return ERROR_CHILD_MUST_BE_VOLATILE;
+            next = AddSubkey(key, level.data(), level.size(), false, isVolatile);
             if (created != nullptr)
                 *created = true;
         }
@@ -382,7 +415,7 @@ HKEY NewHandle(Key* key, REGSAM access)
 void Unlink(Key* key)
 {
     key->deleted = true;
-    key->parent->subkeys.erase(LowerBound(key->parent, key->name.data(), key->name.size()));
+    key->parent->subkeys.erase(LowerBound(key->parent, key->name.data(), key->name.size(), key->isVolatile));
 }
 
 // The key's name in the kernel's namespace, as NtQueryKey reports it.
@@ -443,25 +476,28 @@ LONG CreateKey(HKEY hKey, const std::string& subKey, DWORD options, REGSAM acces
         return ERROR_INVALID_PARAMETER;
     Key* key;
     bool created = false;
+    const bool isVolatile = (options & REG_OPTION_VOLATILE) != 0;
     if (options & REG_OPTION_CREATE_LINK)
     {
         // The levels above are made as ordinary keys; the last one must be new.
         size_t split = subKey.rfind('\\');
         std::string above = split == std::string::npos ? "" : subKey.substr(0, split);
         std::string name = split == std::string::npos ? subKey : subKey.substr(split + 1);
-        status = Walk(parent, above, true, false, 0, &parent);
+        status = Walk(parent, above, true, false, 0, &parent, nullptr, isVolatile);
         if (status != ERROR_SUCCESS)
             return status;
         if (name.empty() || CodeUnits(name).size() > MaxKeyNameLength)
             return ERROR_INVALID_PARAMETER;
         if (FindSubkey(parent, name.data(), name.size()) != nullptr)
             return ERROR_ALREADY_EXISTS;
-        key = AddSubkey(parent, name.data(), name.size(), true);
+        if (parent->isVolatile && !isVolatile)
+            return ERROR_CHILD_MUST_BE_VOLATILE;
+        key = AddSubkey(parent, name.data(), name.size(), true, isVolatile);
         created = true;
     }
     else
     {
-        status = Walk(parent, subKey, true, (options & REG_OPTION_OPEN_LINK) != 0, 0, &key, &created);
+        status = Walk(parent, subKey, true, (options & REG_OPTION_OPEN_LINK) != 0, 0, &key, &created, isVolatile);
         if (status != ERROR_SUCCESS)
             return status;
     }

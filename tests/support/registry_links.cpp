@@ -52,11 +52,11 @@ std::string KernelPath(HKEY root, const char* path)
     return name + text.substr(split);
 }
 
-LONG CreateRegistryLink(HKEY root, const char* path, const std::string& target)
+LONG CreateRegistryLink(HKEY root, const char* path, const std::string& target, DWORD options)
 {
     HKEY link;
-    LONG status = RegCreateKeyExW(root, Wide(path).c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS,
-                                  nullptr, &link, nullptr);
+    LONG status = RegCreateKeyExW(root, Wide(path).c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | options,
+                                  KEY_ALL_ACCESS, nullptr, &link, nullptr);
     if (status != ERROR_SUCCESS)
         return status;
     // The target without a terminating NUL: with one, it leads nowhere.
@@ -99,5 +99,12 @@ void DeleteTreeSparingLinkTargets(HKEY root, const char* path)
 {
     HKEY key;
     if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
+        DeleteOpenKeyTree(key);
+}
+
+void DeleteSubkeyTreeSparingLinkTargets(HKEY parent, const WideName& name)
+{
+    HKEY key;
+    if (OpenKeyByCountedName(parent, name, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
         DeleteOpenKeyTree(key);
 }
