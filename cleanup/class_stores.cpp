@@ -9,8 +9,8 @@ void ForEachClassStore(void (*work)(HKEY store, const char* classId), const char
 {
     for (int i = 0; i < ClassStoreCount; ++i)
     {
-        // Followed like any level above a planned key: since Vista the
-        // per-user store is a link into the user's own classes hive.
+        // Followed like any level above a planned key: since Windows 2000
+        // the per-user store is a link into the user's own classes hive.
         HKEY store;
         if (RegOpenKeyExA(ClassStores[i].root, ClassStores[i].path, 0, KEY_ALL_ACCESS, &store) != ERROR_SUCCESS)
             continue;

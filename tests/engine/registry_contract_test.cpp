@@ -390,9 +390,9 @@ TEST_F(RegistryContract, LinkOpenedAsItselfIsDeletedAsItself)
               Dump(HKEY_CURRENT_USER, "software\\ZZTest"));
 }
 
-// Since Vista, Windows keeps a user's classes in a hive of their own and
-// makes HKCU\Software\Classes a link to it; Wine keeps an ordinary key. The
-// program opens the store by following it, as any level above its keys.
+// Since Windows 2000, Windows keeps a user's classes in a hive of their own
+// and makes HKCU\Software\Classes a link to it; Wine keeps an ordinary key.
+// The program opens the store by following it, as any level above its keys.
 TEST_F(RegistryContract, UserClassStoreIsReachedThroughItsLink)
 {
     HKEY store;

@@ -2,9 +2,9 @@
 // relies on: case-insensitive names stored with their case, of at most 255
 // characters, a key's stable subkeys listed before its volatile ones, each
 // in case-insensitive order (folded to upper case, as Windows folds), values
-// listed in creation order, the A calls'
-// buffer-length rules, the access a handle was opened with, and symbolic
-// links. The two class stores are there as Windows has them since Vista:
+// listed in creation order, the A calls' buffer-length rules, the access a
+// handle was opened with, and symbolic links. The two class stores are there
+// as Windows has them since Windows 2000:
 // HKLM\SOFTWARE\Classes, and HKCU\Software\Classes as a link into the
 // user's own classes hive. HKEY_CLASSES_ROOT, Windows' merged view of the
 // two, is not modelled: a call naming it is refused and counted.
