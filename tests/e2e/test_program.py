@@ -9,7 +9,9 @@ its dialogs read off the screen and the registry read back.
 
 Writes BUILD_DIR/results/e2e_tests.xml and screenshots to BUILD_DIR/artifacts.
 """
+import contextlib
 import os
+import pwd
 import re
 import shutil
 import subprocess
@@ -148,16 +150,18 @@ ISCC = os.path.join(HERE, "..", "..", "build", "innosetup", "node_modules", "inn
 INNO_LOG = os.path.join(BUILD, "inno", "uninstall.log")
 
 
-def build_inno_setup(uninstall_run=False):
+def build_inno_setup(form="[Code]"):
     """An Inno Setup setup of this build's program, compiled by Inno Setup's
     own compiler; its uninstaller runs the program as the guide's [Code]
-    sample does, or with `uninstall_run` as its [UninstallRun] entry does."""
+    sample does, as its [UninstallRun] entry does, or (form "upgrade") as
+    the [Code] sample does in a later version of a setup that had the
+    entry."""
     if not os.path.exists(ISCC):
         raise RuntimeError("no Inno Setup compiler at %s: scripts/install-packages installs it" % ISCC)
     folder = os.path.dirname(INNO_LOG)
     os.makedirs(folder, exist_ok=True)
-    name = "tessaro-uninstallrun" if uninstall_run else "tessaro-code"
-    options = ["/DUNINSTALL_RUN"] if uninstall_run else []
+    name, options = {"[Code]": ("tessaro-code", []), "[UninstallRun]": ("tessaro-uninstallrun", ["/DUNINSTALL_RUN"]),
+                     "upgrade": ("tessaro-upgrade", ["/DUPGRADE"])}[form]
     script = windows_path(os.path.join(HERE, "setup.iss"))
     status, output = session.wine(ISCC, "/Q", "/DPRODUCT=" + windows_path(session.exe), *options,
                                   "/O" + windows_path(folder), "/F" + name, script, timeout=300)
@@ -174,6 +178,43 @@ def inno_log():
     with open(INNO_LOG, encoding="utf-8-sig", errors="replace") as f:
         text = f.read()
     return text if "Log closed." in text else ""
+
+
+# The account every Wine program runs as, under a name of its own.
+WINE_USER = pwd.getpwuid(os.getuid()).pw_name
+# Another account owns the session: the same user name, but another
+# computer's or domain's.
+ANOTHER_OWNER = "ELSEWHERE\\" + WINE_USER
+
+
+@contextlib.contextmanager
+def session_owner_stand_in():
+    """Puts the tests' own wtsapi32.dll (session_owner_wtsapi32.cpp) in the
+    prefix's system folder of this build's bitness for the time of the
+    block. Only a process started with owner_environment(owner) loads it;
+    every other keeps Wine's."""
+    system = "syswow64" if program_machine(session.exe) == 0x14C else "system32"
+    path = os.path.join(session.prefix, "drive_c", "windows", system, "wtsapi32.dll")
+    with open(path, "rb") as f:
+        wines = f.read()
+    shutil.copy(os.path.join(BUILD, "tests", "wtsapi32.dll"), path)
+    try:
+        yield
+    finally:
+        with open(path, "wb") as f:
+            f.write(wines)
+
+
+def owner_environment(owner):
+    """An uninstaller's extra environment: None for Wine's own wtsapi32.dll,
+    whose session is always the account's own; otherwise the stand-in's,
+    saying the session belongs to `owner`, or failing where that is ""."""
+    if owner is None:
+        return {}
+    environment = {"WINEDLLOVERRIDES": session.env["WINEDLLOVERRIDES"] + ";wtsapi32=n"}
+    if owner:
+        environment["SESSION_OWNER"] = owner
+    return environment
 
 
 def recorded():
@@ -472,11 +513,15 @@ class ProgramTest(unittest.TestCase):
         install_dir = "C:\\Orlo\\Tessaro 5"
         files = os.path.join(session.prefix, "drive_c", "Orlo", "Tessaro 5")
         sample = self.registry()
-        # A silent uninstall must not ask: nobody would answer. The program's
-        # windows: question and notice, the question alone, none.
-        for answer, record, windows in [("ALT+Y", "exit 1", ["#32770", "#32770"]), ("ALT+N", "exit 0", ["#32770"]),
-                                        (None, "exit not asked", [])]:
-            with self.subTest(answer=answer):
+        # A silent uninstall must not ask: nobody would answer; nor one that
+        # runs as another account than the session's owner, or where that
+        # owner cannot be told: it would be another's settings. The
+        # program's windows: question and notice, the question alone, none.
+        for answer, owner, record, windows in [
+                ("ALT+Y", None, "exit 1", ["#32770", "#32770"]), ("ALT+N", None, "exit 0", ["#32770"]),
+                (None, None, "exit not asked", []), (None, ANOTHER_OWNER, "exit other user", []),
+                (None, "", "exit unknown user", [])]:
+            with self.subTest(answer=answer, owner=owner), session_owner_stand_in():
                 session.import_reg(sample_registry.removal_reg())
                 installer = session.start_process(windows_path(setup),
                                                   '"%s" /S /D=%s' % (windows_path(setup), install_dir))
@@ -488,8 +533,9 @@ class ProgramTest(unittest.TestCase):
                 # _? keeps the uninstaller from copying itself away and
                 # returning before the work is done.
                 uninstaller = "%s\\uninstall.exe" % install_dir
-                silent = " /S" if answer is None else ""
-                self.run_ = session.start_process(uninstaller, '"%s"%s _?=%s' % (uninstaller, silent, install_dir))
+                silent = " /S" if answer is None and owner is None else ""
+                self.run_ = session.start_process(uninstaller, '"%s"%s _?=%s' % (uninstaller, silent, install_dir),
+                                                  environment=owner_environment(owner))
                 if answer is not None:
                     self.answer(self.confirm_dialog(), answer)
                 # The result is the uninstaller's last step.
@@ -535,34 +581,47 @@ class ProgramTest(unittest.TestCase):
                 self.assertFalse(os.path.exists(program), "the package removed its file")
 
     def test_inno_setup_uninstaller_asks_only_when_not_silent(self):
-        setups = {"[Code]": build_inno_setup(), "[UninstallRun]": build_inno_setup(uninstall_run=True)}
+        setups = {form: build_inno_setup(form) for form in ("[Code]", "[UninstallRun]", "upgrade")}
         # A 32-bit setup on 64-bit Windows, in administrative install mode.
         folder = os.path.join(session.prefix, "drive_c", "Program Files (x86)", "Orlo", "Tessaro 5")
         uninstaller = "C:\\Program Files (x86)\\Orlo\\Tessaro 5\\unins000.exe"
+        # An install left by an earlier run would keep its uninstall data,
+        # which every install adds to.
+        shutil.rmtree(folder, ignore_errors=True)
         sample = self.registry()
         # Silent, the [Code] sample never starts the program; the
-        # [UninstallRun] entry does, and the uninstall waits for an answer.
-        # Not silent, the uninstaller asks first; the program's windows:
-        # the question alone, question and notice. Yes comes last, so the
-        # sample is seeded once.
-        for form, options, answer, windows, logged in [
-                ("[Code]", "/SILENT", None, [], None),
-                ("[Code]", "/VERYSILENT", None, [], None),
-                ("[Code]", "", "ALT+N", ["#32770"], "SettingsCleanup.exe exited with 0"),
-                ("[UninstallRun]", "/SILENT", "ALT+N", ["#32770"], "Process exit code: 0"),
-                ("[Code]", "", "ALT+Y", ["#32770", "#32770"], "SettingsCleanup.exe exited with 1")]:
-            with self.subTest(form=form, options=options, answer=answer):
+        # [UninstallRun] entry does, and the uninstall waits for an answer,
+        # unless a later version's entry of the same RunOnceId stands in its
+        # place. Not silent, the uninstaller asks first; then the program
+        # starts only where the uninstaller runs as the session's owner. The
+        # program's windows: the question alone, question and notice. Yes
+        # comes last, so the sample is seeded once.
+        for installs, options, owner, answer, windows, logged in [
+                (["[Code]"], "/SILENT", None, None, [], None),
+                (["[Code]"], "/VERYSILENT", None, None, [], None),
+                (["[Code]"], "", ANOTHER_OWNER, None, [],
+                 r"SettingsCleanup\.exe not started: the uninstaller runs as .+\\%s, the session belongs to %s" % (
+                     re.escape(WINE_USER), re.escape(ANOTHER_OWNER))),
+                (["[Code]"], "", "", None, [], r"SettingsCleanup\.exe not started: who owns the session cannot be told"),
+                (["[Code]"], "", None, "ALT+N", ["#32770"], r"SettingsCleanup\.exe exited with 0"),
+                (["[UninstallRun]"], "/SILENT", None, "ALT+N", ["#32770"], r"Process exit code: 0"),
+                (["[UninstallRun]", "upgrade"], "/SILENT", None, None, [],
+                 r'Skipping RunOnceId "RemoveTessaroSettings" filename: .+\\SettingsCleanup\.exe'),
+                (["[Code]"], "", None, "ALT+Y", ["#32770", "#32770"], r"SettingsCleanup\.exe exited with 1")]:
+            with self.subTest(installs=installs, options=options, owner=owner, answer=answer), \
+                    session_owner_stand_in():
                 if self.registry() != sample:
                     sample_registry.seed(session)
-                setup = windows_path(setups[form])
-                installer = session.start_process(setup, '"%s" /VERYSILENT /SUPPRESSMSGBOXES' % setup)
-                self.assertEqual(0, installer.wait())
+                for form in installs:
+                    setup = windows_path(setups[form])
+                    installer = session.start_process(setup, '"%s" /VERYSILENT /SUPPRESSMSGBOXES' % setup)
+                    self.assertEqual(0, installer.wait())
                 self.assertTrue(os.path.exists(os.path.join(folder, "SettingsCleanup.exe")), "the setup installed it")
                 if os.path.exists(INNO_LOG):
                     os.remove(INNO_LOG)
 
                 self.run_ = session.start_process(uninstaller, '"%s" %s /LOG="%s"' % (
-                    uninstaller, options, windows_path(INNO_LOG)))
+                    uninstaller, options, windows_path(INNO_LOG)), environment=owner_environment(owner))
                 if options == "":
                     self.click_uninstaller_button("Are you sure you want to completely remove", IDYES)
                 if answer is not None:
@@ -575,9 +634,11 @@ class ProgramTest(unittest.TestCase):
                 self.assertTrue(wait_until(lambda: inno_log() != "", timeout=60), "the uninstaller did not end")
                 self.assertEqual(windows, [name for name in self.run_.program_shown if name not in HELPER_WINDOWS])
                 log = inno_log()
-                self.assertEqual([logged] if logged else [],
-                                 re.findall(r"SettingsCleanup\.exe (?:exited with -?\d+|could not be started.*)|"
-                                            r"Process exit code: \d+", log), log)
+                found = re.findall(r"SettingsCleanup\.exe (?:exited with -?\d+|could not be started.*|not started.*)|"
+                                   r"Process exit code: \d+|Skipping RunOnceId .*", log)
+                self.assertEqual(1 if logged else 0, len(found), log)
+                if logged:
+                    self.assertRegex(found[0], "^%s$" % logged)
                 expected = sample_registry.expected_after_cleanup(sample) if answer == "ALT+Y" else sample
                 self.assertEqual(expected, self.registry())
                 self.assertFalse(os.path.exists(folder), "the uninstaller removed its files")

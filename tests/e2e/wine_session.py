@@ -213,12 +213,14 @@ class WineSession:
                 raw_command_line += " " + command_line_tail
         return self.start_process(windows_path(exe), raw_command_line, trace_shell, **where)
 
-    def start_process(self, exe, command_line, trace_shell=False, cwd=None, search_path=None, hidden=False):
+    def start_process(self, exe, command_line, trace_shell=False, cwd=None, search_path=None, hidden=False,
+                      environment=None):
         """Starts the Windows program `exe` through the driver, which waits
         for it as a Windows parent process does; in the Unix folder `cwd`,
         with the Unix folder `search_path` on its PATH, when given; on a
-        window station that no screen shows when `hidden`."""
-        env = dict(self.env)
+        window station that no screen shows when `hidden`; with the
+        variables of `environment` added to its own."""
+        env = dict(self.env, **(environment or {}))
         if trace_shell:
             env["WINEDEBUG"] = "-all,trace+shell"
         if search_path is not None:
