@@ -107,20 +107,20 @@ def seed(session):
         session.reg("add", *arguments)
 
 
-def big_tree_reg(branches, leaves, planned_class="TSO5.BrowserFile", root=HKCR):
-    """A planned tree of branches x leaves keys under planned_class\\Big, to
-    keep the cleanup busy. By default it is the second target: the notice's
-    text is first painted when the queue is drained after the first. Its
-    first key to go is Big\\b000\\l000."""
-    lines = []
+def big_tree(branches, leaves, planned_class="TSO5.BrowserFile", root=HKCR):
+    """The keys, (root, path), of a planned tree of branches x leaves keys
+    under planned_class\\Big, to keep the cleanup busy. By default it is the
+    second target: the notice's text is first painted when the queue is
+    drained after the first. Its first key to go is Big\\b000\\l000."""
+    keys = []
     for b in range(branches):
-        lines.append(f"[{root}\\{planned_class}\\Big\\b{b:03d}]")
-        lines += [f"[{root}\\{planned_class}\\Big\\b{b:03d}\\l{l:03d}]" for l in range(leaves)]
-    return "\n".join(lines)
+        keys.append((root, f"{planned_class}\\Big\\b{b:03d}"))
+        keys += [(root, f"{planned_class}\\Big\\b{b:03d}\\l{l:03d}") for l in range(leaves)]
+    return keys
 
 
 def big_tree_order(branches, leaves):
-    """The keys of big_tree_reg's tree below Big, in the order the cleanup
+    """The keys of big_tree's tree below Big, in the order the cleanup
     deletes them: deepest first, always the subkey at index 0."""
     order = []
     for b in range(branches):

@@ -669,8 +669,9 @@ class ProgramTest(unittest.TestCase):
         # keep it busy long enough to be killed there.
         planned = sample_registry.USER_CLASSES + "TSO5.Image"
         branches, leaves = 200, 199
-        session.import_reg(sample_registry.big_tree_reg(branches, leaves, planned, sample_registry.HKCU))
+        # Read before the tree is there: a dump of 40,000 keys takes seconds.
         before = self.registry()
+        session.add_keys_while_stopped(sample_registry.big_tree(branches, leaves, planned, sample_registry.HKCU))
         run = self.start()
         confirm = self.confirm_dialog()
         session.driver("keys", "ALT+Y")
@@ -694,6 +695,8 @@ class ProgramTest(unittest.TestCase):
         self.assertEqual(sorted(tree[gone:]), sorted(left))
         self.assertEqual({key: listing for key, listing in before.items() if key != ("HKCU", planned)},
                          {key: listing for key, listing in after.items() if key != ("HKCU", planned)})
+        self.assertEqual(before[("HKCU", planned)], "".join(
+            line + "\n" for line in after[("HKCU", planned)].splitlines() if not line.startswith(planned + "\\Big")))
 
         run = self.start()
         self.answer(self.confirm_dialog(), "ALT+Y")
@@ -721,8 +724,8 @@ class ProgramTest(unittest.TestCase):
         too soon for that."""
         first, second = sample_registry.PLANNED_CLASSES[1:3]
         sample_registry.seed(session)
-        session.import_reg(sample_registry.big_tree_reg(200 * scale, 200, first) + "\n" +
-                           sample_registry.big_tree_reg(150 * scale, 200, second))
+        session.add_keys_while_stopped(sample_registry.big_tree(200 * scale, 200, first) +
+                                       sample_registry.big_tree(150 * scale, 200, second))
         before = session.dump(*sample_registry.UNCHANGED)
         run = self.start()
         confirm = self.confirm_dialog()
