@@ -1,5 +1,5 @@
 ; A real client of the program: an Inno Setup setup that installs it, and
-; an uninstaller that runs it as uninstall_code.iss, the guide's sample,
+; an uninstaller that runs it as kit/uninstall_code.iss, the guide's sample,
 ; says; or, with /DUNINSTALL_RUN, as the [UninstallRun] entry of
 ; uninstall_run.iss does; or, with /DUPGRADE, a later version that runs it
 ; as uninstall_code.iss says, over one that had the [UninstallRun] entry.
@@ -23,10 +23,10 @@ Source: "{#PRODUCT}"; DestDir: "{app}"; DestName: "SettingsCleanup.exe"
 
 ; [Code] comes last: whatever follows it is read as code.
 #ifdef UPGRADE
-#include "uninstall_run_retired.iss"
+#include "..\..\kit\uninstall_run_retired.iss"
 #endif
 #ifdef UNINSTALL_RUN
-#include "uninstall_run.iss"
+#include "..\..\kit\uninstall_run.iss"
 #else
-#include "uninstall_code.iss"
+#include "..\..\kit\uninstall_code.iss"
 #endif

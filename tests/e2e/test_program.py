@@ -25,6 +25,9 @@ from wine_session import COSTS, WINE, Dialog, WineSession, wait_until, windows_p
 
 BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else ".")
 HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.join(HERE, "..", "..")
+# The drop-in files the kit ships, which the installer cases build in.
+KIT = os.path.join(ROOT, "kit")
 ARTIFACTS = os.path.join(BUILD, "artifacts")
 session = None
 
@@ -129,8 +132,8 @@ def build_package():
     folder = os.path.join(BUILD, "msi")
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    for name in ("package.wxs", "uninstall_action.wxi"):
-        shutil.copy(os.path.join(HERE, name), folder)
+    shutil.copy(os.path.join(HERE, "package.wxs"), folder)
+    shutil.copy(os.path.join(KIT, "uninstall_action.wxi"), folder)
     shutil.copy(session.exe, folder)
     subprocess.run(["wixl", "-o", "package.msi", "package.wxs"], cwd=folder, check=True, timeout=120)
     return os.path.join(folder, "package.msi")
@@ -146,7 +149,7 @@ def install_execute_sequence(package):
 
 # Inno Setup's own compiler, which scripts/install-packages installs from
 # the npm registry.
-ISCC = os.path.join(HERE, "..", "..", "build", "innosetup", "node_modules", "innosetup", "bin", "ISCC.exe")
+ISCC = os.path.join(ROOT, "build", "innosetup", "node_modules", "innosetup", "bin", "ISCC.exe")
 INNO_LOG = os.path.join(BUILD, "inno", "uninstall.log")
 
 
@@ -661,6 +664,29 @@ class ProgramTest(unittest.TestCase):
         self.assertIn(text, " ".join(control["text"] for control in dialog.controls))
         session.driver("click", *map(str, dialog.centre_of(button)))
         self.assertIn("gone", session.driver("gone", dialog.handle, "15000"))
+
+    # --- the program as the kit ships it, signed ---
+
+    def test_signed_program_asks_and_works_as_the_unsigned_one(self):
+        # Signed by the kit's own step with a throwaway certificate.
+        folder = os.path.join(BUILD, "signed")
+        shutil.rmtree(folder, ignore_errors=True)
+        subprocess.run([os.path.join(ROOT, "tests", "support", "make_test_certificate"), folder], check=True,
+                       timeout=120)
+        signed = os.path.join(folder, "SettingsCleanup.exe")
+        subprocess.run([os.path.join(ROOT, "scripts", "sign-program"), session.exe, signed,
+                        "-pkcs12", os.path.join(folder, "signer.p12"), "-readpass", os.path.join(folder, "password")],
+                       check=True, timeout=120)
+        sample = self.registry()
+        for answer, code, windows in [("ALT+N", 0, ["#32770"]), ("ALT+Y", 1, ["#32770", "#32770"])]:
+            with self.subTest(answer=answer):
+                self.run_ = session.start_program(command_line_tail="-unwise", exe=signed, trace_shell=True)
+                self.answer(self.confirm_dialog(), answer)
+                self.assertEqual(code, self.run_.wait())
+                self.assertEqual(windows, dialogs_made(self.run_))
+                self.assertEqual(code, self.run_.shell_notifications)
+                expected = sample_registry.expected_after_cleanup(sample) if code == 1 else sample
+                self.assertEqual(expected, self.registry())
 
     # --- a run that is killed part-way ---
 

@@ -1,6 +1,6 @@
 ; A real client of the program: an installer that puts it in place with the
 ; sample associations and preferences, and an uninstaller that runs it as
-; uninstall_section.nsh, the sample of docs/installers.md, says.
+; kit/uninstall_section.nsh, the sample of docs/installers.md, says.
 ;
 ;   makensis -DTARGET=<x86-unicode or amd64-unicode> -DPRODUCT=<exe>
 ;            -DSAMPLE=<registry commands .nsh>
@@ -29,7 +29,7 @@ Section
     WriteUninstaller "$INSTDIR\uninstall.exe"
 SectionEnd
 
-!include "${__FILEDIR__}\uninstall_section.nsh"
+!include "${__FILEDIR__}\..\..\kit\uninstall_section.nsh"
 
 Section "un.Record"
     SetAutoClose true

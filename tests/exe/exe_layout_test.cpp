@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -166,6 +167,41 @@ TEST_F(ProductExe, CarriesNoTimeStampAndTheChecksumOfItsBytes)
         sum = (sum & 0xffff) + (sum >> 16);
     }
     EXPECT_EQ((sum & 0xffff) + (sum >> 16) + static_cast<uint32_t>(pe->bytes.size()), pe->checkSum);
+}
+
+// The file checked may be a signed copy (SETTINGS_CLEANUP_EXE): then it is
+// the built product with a certificate table, the table's directory entry
+// and the checksum that covers it, and nothing else changed.
+TEST_F(ProductExe, DiffersFromTheBuiltProductOnlyByItsSignature)
+{
+    const PeFile built = ReadPeFile(PRODUCT_EXE);
+    ASSERT_EQ("", built.error) << PRODUCT_EXE;
+    const std::vector<uint8_t>& copy = pe->bytes;
+    // The security entry, fifth of the PE32 data directories.
+    const size_t entry = U32(copy, 0x3c) + 24 + 96 + 8 * 4;
+    ASSERT_LE(entry + 8, copy.size());
+    const uint32_t tableAt = U32(copy, entry), tableSize = U32(copy, entry + 4);
+    if (tableSize != 0)
+    {
+        // Appended, aligned to eight bytes, to the end of the file: one
+        // WIN_CERTIFICATE of revision 2.0 holding PKCS#7 signed data.
+        ASSERT_EQ((built.bytes.size() + 7) / 8 * 8, tableAt);
+        ASSERT_EQ(copy.size(), size_t{ tableAt } + tableSize);
+        EXPECT_EQ(tableSize, (U32(copy, tableAt) + 7) / 8 * 8) << "one certificate fills the table";
+        EXPECT_EQ(0x0200u, U16(copy, tableAt + 4));
+        EXPECT_EQ(0x0002u, U16(copy, tableAt + 6));
+        for (size_t at = built.bytes.size(); at < tableAt; ++at)
+            EXPECT_EQ(0, copy[at]) << "padding at " << at;
+    }
+    // Without a table nothing may follow the product's bytes.
+    std::vector<uint8_t> unsigned_(copy.begin(), tableSize != 0 ? copy.begin() + built.bytes.size() : copy.end());
+    if (tableSize != 0)
+    {
+        std::fill(unsigned_.begin() + entry, unsigned_.begin() + entry + 8, 0);
+        std::copy(built.bytes.begin() + built.checkSumOffset, built.bytes.begin() + built.checkSumOffset + 4,
+                  unsigned_.begin() + pe->checkSumOffset);
+    }
+    EXPECT_EQ("", FirstDifference(built.bytes, unsigned_));
 }
 
 TEST_F(ProductExe, ImportsOnlyTheAFormsItNeedsFromSystemDlls)
