@@ -33,6 +33,9 @@
 //                            DATA the REG_SZ value NAME, through the native
 //                            calls; in NAME, %XXXX is one UTF-16 unit (%0000
 //                            a NUL), as the A calls cannot write it
+//   expand ROOT PATH NAME DATA...   set each REG_EXPAND_SZ value NAME of
+//                            ROOT\PATH to DATA, as "reg add" does, one
+//                            quadruple after another
 //   hold                     keep the Wine desktop up until ended, and print
 //                            "holding" once it is: without a window on it,
 //                            it goes a second after the last program, and
@@ -475,6 +478,33 @@ int DeleteCounted(const char* root, const char* path, const char* name)
     return 0;
 }
 
+std::wstring Wide(const char* ascii)
+{
+    return std::wstring(ascii, ascii + std::strlen(ascii));
+}
+
+// Wine's "reg import" stores hex(2) data as ANSI text, so the sample's
+// REG_EXPAND_SZ values come this way, faster than a "reg add" each.
+int SetExpandStrings(int count, char** quadruples)
+{
+    LONG status = ERROR_SUCCESS;
+    for (int i = 0; status == ERROR_SUCCESS && i + 3 < count; i += 4)
+    {
+        HKEY key;
+        status = RegCreateKeyExA(Root(quadruples[i]), quadruples[i + 1], 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                 &key, nullptr);
+        if (status != ERROR_SUCCESS)
+            break;
+        const std::wstring data = Wide(quadruples[i + 3]);
+        status = RegSetValueExW(key, Wide(quadruples[i + 2]).c_str(), 0, REG_EXPAND_SZ,
+                                reinterpret_cast<const BYTE*>(data.c_str()),
+                                static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    std::printf("expand %ld\n", static_cast<long>(status));
+    return status == ERROR_SUCCESS ? 0 : 1;
+}
+
 int Link(const char* root, const char* path, const char* targetRoot, const char* targetPath)
 {
     const std::string target = KernelPath(Root(targetRoot), targetPath);
@@ -507,6 +537,8 @@ int main(int argc, char** argv)
         return Kill(ParseWindow(argv[2]));
     if (verb == "dump" && argc >= 4 && argc % 2 == 0)
         return Dump(argc - 2, argv + 2);
+    if (verb == "expand" && argc >= 6 && (argc - 2) % 4 == 0)
+        return SetExpandStrings(argc - 2, argv + 2);
     if (verb == "hold" && argc == 2)
         return Hold();
     if (verb == "exists" && argc >= 4 && argc % 2 == 0)

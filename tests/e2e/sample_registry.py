@@ -78,7 +78,7 @@ def sample_reg():
     key = None
     for root, path, name, kind, data in SAMPLE:
         if kind == "expand":
-            continue  # see REG_ADD
+            continue  # see EXPAND
         if (root, path) != key:
             key = (root, path)
             lines.append("[%s\\%s]" % key)
@@ -88,9 +88,9 @@ def sample_reg():
 
 
 # Wine's "reg import" stores hex(2) data as if it were ANSI text, so the
-# REG_EXPAND_SZ near miss goes in through "reg add".
-REG_ADD = [["%s\\%s" % (SHORT_ROOTS[root], path), "/v", name, "/t", "REG_EXPAND_SZ", "/d", data, "/f"]
-           for root, path, name, kind, data in SAMPLE if kind == "expand"]
+# REG_EXPAND_SZ near misses go in through the driver's "expand".
+EXPAND = [part for root, path, name, kind, data in SAMPLE if kind == "expand"
+          for part in (SHORT_ROOTS[root], path, name, data)]
 
 
 def installer_commands():
@@ -103,8 +103,9 @@ def installer_commands():
 def seed(session):
     """Replaces whatever an earlier run left with the sample."""
     session.import_reg(removal_reg() + "\n" + sample_reg())
-    for arguments in REG_ADD:
-        session.reg("add", *arguments)
+    written = session.driver("expand", *EXPAND)
+    if written != "expand 0\n":
+        raise RuntimeError("the driver could not write the REG_EXPAND_SZ values: " + written)
 
 
 def big_tree(branches, leaves, planned_class="TSO5.BrowserFile", root=HKCR):
