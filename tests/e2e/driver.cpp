@@ -29,6 +29,8 @@
 //   delete ROOT PATH [NAME]  delete a subtree, each link in it as itself; with
 //                            NAME (as for plant), the subkey NAME of ROOT\PATH
 //   exists ROOT PATH...      print 1 or 0 for each key, on one line
+//   key-gone ROOT PATH TIMEOUT_MS   wait until that key is gone; print
+//                            "gone", or "still there" after the timeout
 //   plant ROOT PATH NAME [DATA]   below ROOT\PATH, make the key NAME, or with
 //                            DATA the REG_SZ value NAME, through the native
 //                            calls; in NAME, %XXXX is one UTF-16 unit (%0000
@@ -419,6 +421,26 @@ int Exists(int count, char** rootsAndPaths)
     return 0;
 }
 
+int KeyGone(const char* root, const char* path, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;)
+    {
+        HKEY key;
+        if (RegOpenKeyExA(Root(root), path, REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+            break;
+        RegCloseKey(key);
+        if (GetTickCount() - start >= timeoutMs)
+        {
+            std::printf("still there\n");
+            return 1;
+        }
+        Sleep(10);
+    }
+    std::printf("gone\n");
+    return 0;
+}
+
 int Hold()
 {
     CreateWindowExA(0, "STATIC", "desktop holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
@@ -543,6 +565,8 @@ int main(int argc, char** argv)
         return Hold();
     if (verb == "exists" && argc >= 4 && argc % 2 == 0)
         return Exists(argc - 2, argv + 2);
+    if (verb == "key-gone" && argc == 5)
+        return KeyGone(argv[2], argv[3], std::strtoul(argv[4], nullptr, 10));
     if (verb == "link" && argc == 6)
         return Link(argv[2], argv[3], argv[4], argv[5]);
     if (verb == "delete" && argc == 4)

@@ -719,8 +719,7 @@ class ProgramTest(unittest.TestCase):
         self.assertIn("gone", session.driver("gone", confirm.handle, "10000"))
         notice = session.find_dialog()
         self.assertIsNotNone(notice, "no progress notice")
-        self.assertTrue(wait_until(lambda: not self.exists("HKCU", planned + "\\Big\\b000\\l000"), timeout=120),
-                        "the work did not start")
+        self.assertEqual("gone\n", self.key_gone("HKCU", planned + "\\Big\\b000\\l000"), "the work did not start")
         self.assertEqual("killed\n", session.driver("kill", notice.handle))
         self.assertEqual(9, run.wait())
 
@@ -749,11 +748,16 @@ class ProgramTest(unittest.TestCase):
     def test_progress_notice_shows_while_the_work_runs_and_cannot_be_closed(self):
         # Where the work ends before the checks are done, nothing is proved
         # either way: the trees grow and the run is tried again.
-        for scale in (1, 2, 3):
+        for scale in (1, 2, 4):
             if self.check_notice(scale):
                 return
             print("the work ended before the notice was checked; again with larger trees", file=sys.stderr)
         self.fail("the work always ended before the notice was checked")
+
+    def key_gone(self, root, path, timeout=120):
+        """Waits, in the driver, until the key is gone: "gone\\n", or
+        "still there\\n" after `timeout` seconds."""
+        return session.driver("key-gone", root, path, str(timeout * 1000), timeout=timeout + 30)
 
     def exists(self, root, path):
         return session.driver("exists", root, path) == "1\n"
@@ -765,8 +769,8 @@ class ProgramTest(unittest.TestCase):
         too soon for that."""
         first, second = sample_registry.PLANNED_CLASSES[1:3]
         sample_registry.seed(session)
-        session.add_keys_while_stopped(sample_registry.big_tree(200 * scale, 200, first) +
-                                       sample_registry.big_tree(150 * scale, 200, second))
+        session.add_keys_while_stopped(sample_registry.big_tree(100 * scale, 200, first) +
+                                       sample_registry.big_tree(75 * scale, 200, second))
         before = session.dump(*sample_registry.UNCHANGED)
         run = self.start()
         confirm = self.confirm_dialog()
@@ -795,7 +799,7 @@ class ProgramTest(unittest.TestCase):
             session.screenshot(os.path.join(ARTIFACTS, "progress-dialog.png"), crop=notice.rect)
 
         # The second tree's first key gone: the queue was drained after the first tree.
-        self.assertTrue(wait_until(lambda: not self.exists("HKCR", second + "\\Big\\b000\\l000"), timeout=120),
+        self.assertEqual("gone\n", self.key_gone("HKCR", second + "\\Big\\b000\\l000"),
                         "the work stopped before the second tree")
         still = session.find_dialog(timeout_ms=0)
         proved = first_left and self.exists("HKCR", second)
