@@ -37,6 +37,25 @@ bool KeyExistsAs(HKEY root, const char* path, DWORD options)
     return true;
 }
 
+// Each subkey's name, or each value's, as the A calls give it back, with the
+// length they report; sorted.
+std::vector<std::string> NamesAsRead(HKEY key, bool values)
+{
+    std::vector<std::string> names;
+    for (DWORD index = 0;; ++index)
+    {
+        char name[64];
+        DWORD length = sizeof name;
+        const LONG status = values ? RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr)
+                                   : RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS)
+            break;
+        names.push_back(std::string(name, length));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 DWORD SubkeyCount(HKEY key)
 {
     DWORD count = 99;
@@ -181,33 +200,13 @@ TEST_F(RegistryContract, CountedNamesReadBackCutThroughTheACalls)
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "software\\ZZTest", 0, KEY_READ, &key));
 
-    char name[64];
-    DWORD length;
-    std::vector<std::string> keys;
-    for (DWORD index = 0;; ++index)
-    {
-        length = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        keys.push_back(std::string(name, length));
-    }
-    std::sort(keys.begin(), keys.end());
-    EXPECT_EQ((std::vector<std::string>{ std::string("\0hidden", 7), "a.b", "x\\y", "y\\z", "z/a" }), keys);
+    EXPECT_EQ((std::vector<std::string>{ std::string("\0hidden", 7), "a.b", "x\\y", "y\\z", "z/a" }),
+              NamesAsRead(key, false));
     HKEY same;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, "", 0, KEY_READ, &same));
     EXPECT_EQ(5u, SubkeyCount(same)) << "the empty name is the key itself";
     RegCloseKey(same);
-
-    std::vector<std::string> values;
-    for (DWORD index = 0;; ++index)
-    {
-        length = sizeof name;
-        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        values.push_back(std::string(name, length));
-    }
-    std::sort(values.begin(), values.end());
-    EXPECT_EQ((std::vector<std::string>{ std::string("Keep\0x", 6), "m?" }), values);
+    EXPECT_EQ((std::vector<std::string>{ std::string("Keep\0x", 6), "m?" }), NamesAsRead(key, true));
     RegCloseKey(key);
 }
 
