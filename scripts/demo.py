@@ -64,7 +64,7 @@ def main():
     try:
         sample_registry.seed(session)
         # A larger planned tree keeps the notice up long enough to be seen.
-        session.import_reg(sample_registry.big_tree_reg(200, 100))
+        session.add_keys_while_stopped(sample_registry.big_tree(200, 100))
         before = session.dump(*WATCHED)
         print("== running SettingsCleanup.exe -unwise")
         run = session.start_program("-unwise")
