@@ -500,11 +500,6 @@ int DeleteCounted(const char* root, const char* path, const char* name)
     return 0;
 }
 
-std::wstring Wide(const char* ascii)
-{
-    return std::wstring(ascii, ascii + std::strlen(ascii));
-}
-
 // Wine's "reg import" stores hex(2) data as ANSI text, so the sample's
 // REG_EXPAND_SZ values come this way, faster than a "reg add" each.
 int SetExpandStrings(int count, char** quadruples)
@@ -517,10 +512,10 @@ int SetExpandStrings(int count, char** quadruples)
                                  &key, nullptr);
         if (status != ERROR_SUCCESS)
             break;
-        const std::wstring data = Wide(quadruples[i + 3]);
-        status = RegSetValueExW(key, Wide(quadruples[i + 2]).c_str(), 0, REG_EXPAND_SZ,
+        const WideName data = Widen(quadruples[i + 3]);
+        status = RegSetValueExW(key, Widen(quadruples[i + 2]).c_str(), 0, REG_EXPAND_SZ,
                                 reinterpret_cast<const BYTE*>(data.c_str()),
-                                static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+                                static_cast<DWORD>((data.size() + 1) * sizeof(WCHAR)));
         RegCloseKey(key);
     }
     std::printf("expand %ld\n", static_cast<long>(status));
